@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Telvora
+# need, when any is missing. Run by every Makefile target before it builds.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config python3
+  qt6-base-dev qt6-qpa-plugins
+  libicu-dev
+  googletest libgtest-dev libgmock-dev
+  libsqlite3-dev libbenchmark-dev
+  fonts-wine fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+cmd="apt-get update && apt-get install -y ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Telvora needs these Debian packages: ${missing[*]}" >&2
+  echo "Run as root, then try again:  $cmd" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"

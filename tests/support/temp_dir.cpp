@@ -1,0 +1,45 @@
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace telvora::testing {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string SafeTestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  return name;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TELVORA_TEST_TMP");
+  fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path() / "telvora-tests";
+  fs::create_directories(root);
+  std::string pattern = (root / (SafeTestName() + ".XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot make a temporary folder under " + root.string());
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  bool failed = info != nullptr && info->result() != nullptr && info->result()->Failed();
+  if (!failed) {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+}
+
+}  // namespace telvora::testing
