@@ -1,0 +1,55 @@
+#include "support/table_check.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace telvora::testing {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+fs::path TableCheckerPath() {
+  const char* source = std::getenv("TELVORA_SOURCE_DIR");
+  fs::path root = source && *source ? fs::path(source) : fs::current_path();
+  return root.parent_path() / "shared" / "tools" / "tablecheck.py";
+}
+
+TableCheckResult RunTableCheck(const fs::path& table, const std::string& extra_args) {
+  TableCheckResult result;
+  std::string command = "python3 " + ShellQuote(TableCheckerPath().string()) + " " +
+                        ShellQuote(table.string()) + " " + extra_args + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer{};
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
+    result.output.append(buffer.data(), n);
+  }
+  int status = ::pclose(pipe);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+::testing::AssertionResult TableIsSound(const fs::path& table) {
+  if (!fs::exists(TableCheckerPath())) {
+    return ::testing::AssertionFailure() << "table checker not found at " << TableCheckerPath();
+  }
+  TableCheckResult r = RunTableCheck(table);
+  if (r.exit_code == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "tablecheck.py " << table << " exited " << r.exit_code
+                                       << ":\n" << r.output;
+}
+
+}  // namespace telvora::testing
