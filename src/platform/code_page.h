@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace telvora::platform {
 
@@ -52,7 +53,9 @@ inline constexpr char16_t kUndefinedByteCharacter = u'\uFFFD';
 class CodePage {
  public:
   // The converter for a Windows ANSI code page number, or nullptr when the
-  // number is not one of the pages listed above.
+  // number is not one of the pages listed above. The first call builds all
+  // of them; it throws std::runtime_error if ICU's data lacks one of these
+  // converters, which only a broken installation does.
   static const CodePage* Find(std::uint16_t number);
 
   // Code page 1256, the application's own.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -310,7 +311,9 @@ int LCMapStringA(Lcid locale, std::uint32_t flags, const char* source, int sourc
 
   const std::size_t length =
       source_count < 0 ? std::strlen(source) + 1 : static_cast<std::size_t>(source_count);
-  if (length > static_cast<std::size_t>(INT32_MAX)) return Fail(kErrorInvalidParameter);
+  if (length > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    return Fail(kErrorInvalidParameter);
+  }
   if (dest_count == 0) return static_cast<int>(length);
   if (static_cast<std::size_t>(dest_count) < length) return Fail(kErrorInsufficientBuffer);
 
