@@ -12,11 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -445,6 +447,27 @@ TEST_F(OsFileLockTest, UnlockingOneSharedRangeKeepsTheBytesAnotherStillCovers) {
   other = OpenShared();
   for (std::uint64_t b = kBase; b < kBase + 20; ++b) {
     EXPECT_EQ(other.LockRange(b, 1), b != kBase + 7) << b - kBase;
+  }
+}
+
+TEST_F(OsFileLockTest, ThreadsRacingThroughOneObjectGetARangeOnce) {
+  // The kernel would grant both (one description); the object's own list
+  // must let exactly one of them have it.
+  OsFile file = OpenShared();
+  for (int round = 0; round < 50; ++round) {
+    const std::uint64_t offset = kBase + static_cast<std::uint64_t>(round) * 4;
+    std::atomic<int> ready{0};
+    std::atomic<int> granted{0};
+    auto contend = [&](std::uint64_t start) {
+      ready.fetch_add(1);
+      while (ready.load() < 2) std::this_thread::yield();
+      if (file.LockRange(start, 2)) granted.fetch_add(1);
+    };
+    std::thread a(contend, offset);
+    std::thread b(contend, offset + 1);
+    a.join();
+    b.join();
+    ASSERT_EQ(granted.load(), 1) << round;
   }
 }
 
