@@ -28,6 +28,7 @@ inline constexpr std::uint32_t kErrorNetworkAccessDenied = 65;
 inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
+inline constexpr std::uint32_t kErrorNotLocked = 158;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
 
 std::uint32_t GetLastSystemError();
