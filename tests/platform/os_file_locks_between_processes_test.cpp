@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "child_process.h"
+#include "support/child_process.h"
 #include "platform/last_error.h"
 #include "platform/os_file.h"
 #include "support/temp_dir.h"
