@@ -28,4 +28,4 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
-apt-get install -y --no-install-recommends "${missing[@]}"
+apt-get install -y "${missing[@]}"
