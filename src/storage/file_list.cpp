@@ -1,6 +1,8 @@
 #include "storage/file_list.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/last_error.h"
@@ -56,7 +58,14 @@ bool TFileList::SameName(std::string_view a, std::string_view b) {
 std::vector<std::unique_ptr<TAbstractFile>>::iterator TFileList::Find(std::string_view name,
                                                                      bool in_memory) {
   return std::find_if(files_.begin(), files_.end(), [&](const std::unique_ptr<TAbstractFile>& f) {
-    return f->in_memory() == in_memory && SameName(f->name(), name);
+    if (f->in_memory() != in_memory || !SameName(f->name(), name)) return false;
+    if (in_memory || f->name() == Trim(name)) return true;
+    // Names that differ only in case are one file on a case-blind file
+    // system but may be two on this one: sharing the first one's handle
+    // would read and write the wrong file, so they are one entry only when
+    // they name the same file.
+    std::error_code error;
+    return std::filesystem::equivalent(f->name(), std::string(Trim(name)), error) && !error;
   });
 }
 

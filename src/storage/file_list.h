@@ -4,7 +4,10 @@
 //
 // Names are compared after trimming blanks (and control characters) at both
 // ends and without regard to ASCII case; a physical file and an in-memory
-// file of the same name are different entries. The list owns its objects:
+// file of the same name are different entries. Linux file names are
+// case-sensitive, so two physical names that differ in case are one entry
+// only when they name the same file (a case-blind mount); otherwise each is
+// its own file with its own entry. The list owns its objects:
 //   - a physical file's object is in the list exactly while it has openers,
 //     and is freed (its handle closed) when the last one leaves;
 //   - an in-memory file's object stays in the list after its last opener

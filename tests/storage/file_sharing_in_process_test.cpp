@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <string>
 
 #include "storage/engine_error_codes.h"
@@ -174,6 +175,34 @@ INSTANTIATE_TEST_SUITE_P(BothKinds, FileSharingInProcessTest,
                          [](const auto& param_info) {
                            return param_info.param == Kind::kPhysical ? "Physical" : "InMemory";
                          });
+
+TEST(FileListNamesTest, PhysicalNamesDifferingInCaseShareOnlyWhenTheyNameOneFile) {
+  telvora::testing::TempDir dir;
+  const std::string mixed = (dir / "Case.DAT").string();
+  const std::string upper = (dir / "CASE.DAT").string();
+  test::WriteFileBytes(mixed, "mixed");
+  test::WriteFileBytes(upper, "upper");
+  auto first = MakeHandler(mixed, Kind::kPhysical, true);
+  first->Open();
+  auto second = MakeHandler(upper, Kind::kPhysical, true);
+  second->Open();
+  EXPECT_NE(second->file(), first->file());
+  char bytes[5] = {};
+  second->ReadAt(0, bytes, 5);
+  EXPECT_EQ(std::string(bytes, 5), "upper");
+  second->Close();
+  second->Delete();
+
+  // The same file under a second spelling (a link standing in for a
+  // case-blind file system) is the same entry.
+  first->Close();
+  first->set_exclusive(false);
+  first->Open();
+  std::filesystem::create_hard_link(mixed, upper);
+  auto linked = MakeHandler(upper, Kind::kPhysical, false);
+  linked->Open();
+  EXPECT_EQ(linked->file(), first->file());
+}
 
 TEST(FileListNamesTest, SameNameComparesTrimmedWithoutCase) {
   const struct {
