@@ -209,6 +209,28 @@ TEST_F(FileHandlerOpenTest, FileWithTheReadOnlyAttributeOpensReadOnlyAndRefusesW
   ASSERT_TRUE(platform::OsFile::SetReadOnly(name, false));
 }
 
+TEST_F(FileHandlerOpenTest, ReadWriteOpenFallsBackToReadOnlyWhenWritingIsRefused) {
+  const std::string name = Name("Immutable.DAT");
+  test::WriteFileBytes(name, "kept");
+  test::ImmutableFlag immutable(name);
+  if (!immutable.set()) GTEST_SKIP() << "cannot make a file immutable here";
+  for (const bool exclusive : {false, true}) {
+    SCOPED_TRACE(exclusive);
+    auto handler = MakeHandler(name, Kind::kPhysical, exclusive);
+    handler->Open();
+    EXPECT_TRUE(handler->read_only());
+    EXPECT_FALSE(handler->read_only_attribute());
+    EXPECT_EQ(CodeOf([&] { handler->WriteAt(0, "x", 1); }), VORA_WRITEERR);
+    // The fallen-back handle still keeps to the sharing rules...
+    auto other = MakeHandler(name, Kind::kPhysical, false);
+    EXPECT_EQ(CodeOf([&] { other->Open(); }), exclusive ? VORA_OSEACCES : 0u);
+    EXPECT_EQ(other->read_only(), other->is_open());
+    // ...and its locks are taken shared instead of being refused.
+    EXPECT_TRUE(handler->LockRange(4294967293u, 1));
+    EXPECT_TRUE(handler->UnlockRange(4294967293u, 1));
+  }
+}
+
 TEST_F(FileHandlerOpenTest, InMemoryOpenersKeepTheirOwnPositionsPhysicalOnesShareTheHandles) {
   const std::string name = Name("Positions.DAT");
   for (const Kind kind : {Kind::kInMemory, Kind::kPhysical}) {

@@ -3,7 +3,11 @@
 // for a name and kind, a file with given contents, and the engine code a
 // step raises.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <exception>
@@ -54,5 +58,35 @@ inline std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// Sets the immutable flag of a file for its lifetime: opening it for writing
+// is then refused even to root, while its permission bits (our read-only
+// attribute) still allow writing, so a read/write open falls back to
+// read-only. set() is false where the file system or the process cannot.
+class ImmutableFlag {
+ public:
+  explicit ImmutableFlag(const std::string& path) : path_(path) { set_ = Change(true); }
+  ~ImmutableFlag() {
+    if (set_) Change(false);
+  }
+  ImmutableFlag(const ImmutableFlag&) = delete;
+  ImmutableFlag& operator=(const ImmutableFlag&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  bool Change(bool on) {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+  }
+
+  std::string path_;
+  bool set_ = false;
+};
 
 }  // namespace telvora::storage::test
