@@ -24,6 +24,13 @@ struct Decimal {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Gives the value at least one integer digit, so that the places never
+// exceed the digits (1e-5 parses as digits "1" with 5 places).
+void PadIntegerDigit(Decimal& value) {
+  const std::size_t needed = static_cast<std::size_t>(value.places) + 1;
+  if (value.digits.size() < needed) value.digits.insert(0, needed - value.digits.size(), '0');
+}
+
 std::optional<Decimal> ParseDecimal(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
@@ -66,6 +73,7 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
   }
   while (i < n && text[i] == ' ') ++i;
   if (i != n) return std::nullopt;
+  PadIntegerDigit(value);
   return value;
 }
 
@@ -138,6 +146,7 @@ std::optional<Decimal> Decode(std::span<const std::uint8_t, kBcdSize> bcd) {
     if (nibble > 9) return std::nullopt;
     value.digits.push_back(static_cast<char>('0' + nibble));
   }
+  PadIntegerDigit(value);
   return value;
 }
 
@@ -165,6 +174,7 @@ std::optional<BcdRecord> BcdFromScaled(std::int64_t ten_thousandths, int places)
                                                  : static_cast<std::uint64_t>(ten_thousandths);
   value.digits = std::to_string(magnitude);
   value.places = kBcdKeyPlaces;
+  PadIntegerDigit(value);
   return Encode(std::move(value), places);
 }
 
