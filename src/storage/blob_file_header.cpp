@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "storage/byte_image.h"
-#include "storage/data_file_header.h"
 #include "storage/scrambler.h"
+#include "storage/table_format.h"
 
 namespace telvora::storage {
 

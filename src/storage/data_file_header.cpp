@@ -51,8 +51,7 @@ std::uint32_t AssignRecordLayout(std::span<TFieldDescriptor> descriptors) {
 }
 
 TDataFileHeader TDataFileHeader::Create(const TDataFileCreation& creation,
-                                        std::vector<TFieldDescriptor>& descriptors,
-                                        const std::string& table) {
+                                        std::span<TFieldDescriptor> descriptors, const std::string& table) {
   TDataFileHeader header;
   std::span<std::uint8_t> image = header.image_;
   StoreLittle<std::uint16_t>(image, kLanguageIdOffset, creation.language_id);

@@ -40,14 +40,13 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "storage/field_descriptor.h"
+#include "storage/table_format.h"
 
 namespace telvora::storage {
 
 inline constexpr std::size_t kDataFileHeaderSize = 127;
-inline constexpr std::uint8_t kFormatVersion = 5;
 inline constexpr std::int64_t kEngineVersion = 32400;  // 3.24 as a fixed-point × 10,000
 inline constexpr std::uint16_t kMaxFieldCount = 1024;
 inline constexpr std::int16_t kMaxBlobFieldCount = 128;
@@ -109,8 +108,8 @@ class TDataFileHeader {
   // computed fields without room). Raises 9492 above 1,024 fields, 9498 for
   // more than 128 BLOB fields or a block size below 64, 9477 for a record
   // above 65,535 bytes. The result carries the modified marker.
-  static TDataFileHeader Create(const TDataFileCreation& creation,
-                                std::vector<TFieldDescriptor>& descriptors, const std::string& table);
+  static TDataFileHeader Create(const TDataFileCreation& creation, std::span<TFieldDescriptor> descriptors,
+                                const std::string& table);
 
   std::int32_t ChangeCounter() const;
   std::uint32_t StoredBlobBlockSize() const;

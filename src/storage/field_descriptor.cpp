@@ -4,6 +4,7 @@
 
 #include "storage/byte_image.h"
 #include "storage/field_types.h"
+#include "storage/scrambler.h"
 
 namespace telvora::storage {
 
@@ -66,6 +67,28 @@ bool TFieldDescriptor::RecomputeStoredLength() {
   image_[kStoredLengthOffset] = *length;
   image_[kDecimalsCopyOffset] = image_[kDecimalsOffset];
   return true;
+}
+
+std::vector<std::uint8_t> EncodeFieldDescriptorBlock(std::span<const TFieldDescriptor> descriptors,
+                                                     bool encrypted) {
+  std::vector<std::uint8_t> block;
+  block.reserve(descriptors.size() * kFieldDescriptorSize);
+  for (const TFieldDescriptor& descriptor : descriptors) {
+    block.insert(block.end(), descriptor.Image().begin(), descriptor.Image().end());
+  }
+  if (encrypted) Scramble(block, kDataKey);
+  return block;
+}
+
+std::vector<TFieldDescriptor> DecodeFieldDescriptorBlock(std::span<const std::uint8_t> block, bool encrypted) {
+  std::vector<std::uint8_t> plain(block.begin(), block.end());
+  if (encrypted) Scramble(plain, kDataKey);
+  std::vector<TFieldDescriptor> descriptors;
+  descriptors.reserve(plain.size() / kFieldDescriptorSize);
+  for (std::size_t start = 0; start + kFieldDescriptorSize <= plain.size(); start += kFieldDescriptorSize) {
+    descriptors.emplace_back(std::span<const std::uint8_t>(plain).subspan(start, kFieldDescriptorSize));
+  }
+  return descriptors;
 }
 
 }  // namespace telvora::storage

@@ -31,6 +31,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace telvora::storage {
 
@@ -107,5 +108,14 @@ class TFieldDescriptor {
  private:
   std::array<std::uint8_t, kFieldDescriptorSize> image_;
 };
+
+// The descriptor block of the data file (offset 127, field count × 768
+// bytes), scrambled as one image with the data key when the table is
+// encrypted (so a block of 256, 512, 768 or 1,024 descriptors stays plain).
+std::vector<std::uint8_t> EncodeFieldDescriptorBlock(std::span<const TFieldDescriptor> descriptors,
+                                                     bool encrypted);
+// REQUIRES: block.size() is a multiple of 768 (the caller read field count
+// × 768 bytes).
+std::vector<TFieldDescriptor> DecodeFieldDescriptorBlock(std::span<const std::uint8_t> block, bool encrypted);
 
 }  // namespace telvora::storage

@@ -8,6 +8,7 @@
 
 #include "storage/field_types.h"
 #include "storage/storage_errors.h"
+#include "storage/table_format.h"
 #include "storage/value_text.h"
 
 namespace telvora::storage {

@@ -4,8 +4,8 @@
 #include <cassert>
 
 #include "storage/byte_image.h"
-#include "storage/data_file_header.h"
 #include "storage/scrambler.h"
+#include "storage/table_format.h"
 
 namespace telvora::storage {
 

@@ -18,6 +18,7 @@
 #include "sample_tables.h"
 #include "storage/blob_file_header.h"
 #include "storage/data_file_header.h"
+#include "storage/field_descriptor.h"
 #include "storage/index_file_header.h"
 #include "storage/scrambler.h"
 #include "storage/table_file_names.h"
@@ -40,9 +41,7 @@ void WriteNewTable(const fs::path& dir, const std::string& name, const TDataFile
   TDataFileHeader header = TDataFileHeader::Create(creation, descriptors, name);
   header.PrepareWrite(45000.5);
   std::vector<std::uint8_t> data(header.Image().begin(), header.Image().end());
-  std::vector<std::uint8_t> block;
-  for (const TFieldDescriptor& d : descriptors) block.insert(block.end(), d.Image().begin(), d.Image().end());
-  if (creation.encrypted) Scramble(block, kDataKey);
+  const std::vector<std::uint8_t> block = EncodeFieldDescriptorBlock(descriptors, creation.encrypted);
   data.insert(data.end(), block.begin(), block.end());
 
   const TableFileNames names = MakeTableFileNames(dir.string(), name);
@@ -64,8 +63,11 @@ void WriteNewTable(const fs::path& dir, const std::string& name, const TDataFile
 
 // Runs the checker; returns its exit status and leaves its report in `report`.
 int RunTableCheck(const fs::path& table, std::string& report) {
+  // The checker lies next to the source tree; without TELVORA_SOURCE_DIR the
+  // tree is found from this file's own path (tests/storage/...).
   const char* source = std::getenv("TELVORA_SOURCE_DIR");
-  const fs::path checker = fs::path(source ? source : ".") / ".." / "shared" / "tools" / "tablecheck.py";
+  const fs::path root = source && *source ? fs::path(source) : fs::path(__FILE__).parent_path() / ".." / "..";
+  const fs::path checker = root / ".." / "shared" / "tools" / "tablecheck.py";
   if (!fs::exists(checker)) return -2;
   const fs::path out = table.parent_path() / "tablecheck.out";
   const std::string key = std::to_string(kDataKey.a) + "," + std::to_string(kDataKey.b);
