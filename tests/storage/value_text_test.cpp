@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 
 #include "storage/date_time_values.h"
@@ -44,6 +46,14 @@ TEST(ValueTextTest, DayNumbersTurnBackIntoTheSameCalendarDays) {
     previous = date;
   }
   EXPECT_EQ(previous, (CalendarDate{9999, 12, 31}));
+}
+
+TEST(ValueTextTest, CurrentLocalDateTimeIsToday) {
+  // 25,569 is 1970-01-01 as days since 1899-12-30; local time differs from
+  // UTC by less than a day.
+  const double utc = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
+  EXPECT_LT(std::fabs(CurrentLocalDateTime() - utc), 1.0);
+  EXPECT_EQ(DateTimeFromDayAndMilliseconds(693594 + 1, 43200000), 1.5);
 }
 
 TEST(ValueTextTest, TimesBecomeMillisecondsWithAmAndPmAnywhere) {
