@@ -5,16 +5,18 @@
 // through RaiseTableError with one of the codes below and the table name (and
 // the field or index name where the message names one). The engine's error
 // object lives in its own unit; this adapter keeps the codecs independent of
-// how that object is built, so switching the exception type is one edit here.
+// how that object is built.
 //
 // StorageErrorCode is how callers and tests read the code of a caught
-// exception without depending on its type.
+// exception without depending on its type. Everything is in this header so
+// that switching to the engine's error type is one edit in one file.
 
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace telvora::storage {
 
@@ -33,7 +35,12 @@ inline constexpr std::uint16_t kCannotLoadLanguageDriver = 15878;  // VORA_CANNO
 // carries the code and the context names the message template needs.
 class TableError : public std::runtime_error {
  public:
-  TableError(std::uint16_t code, std::string table, std::string field, std::string index);
+  TableError(std::uint16_t code, std::string table, std::string field, std::string index)
+      : std::runtime_error("engine error " + std::to_string(code) + " in the table '" + table + "'"),
+        code_(code),
+        table_(std::move(table)),
+        field_(std::move(field)),
+        index_(std::move(index)) {}
 
   std::uint16_t code() const { return code_; }
   const std::string& table() const { return table_; }
@@ -47,11 +54,16 @@ class TableError : public std::runtime_error {
   std::string index_;
 };
 
-[[noreturn]] void RaiseTableError(std::uint16_t code, const std::string& table,
-                                  const std::string& field = {}, const std::string& index = {});
+[[noreturn]] inline void RaiseTableError(std::uint16_t code, const std::string& table,
+                                         const std::string& field = {}, const std::string& index = {}) {
+  throw TableError(code, table, field, index);
+}
 
 // The engine error code an exception raised by RaiseTableError carries;
 // nullopt for any other exception.
-std::optional<std::uint16_t> StorageErrorCode(const std::exception& e);
+inline std::optional<std::uint16_t> StorageErrorCode(const std::exception& e) {
+  if (const auto* error = dynamic_cast<const TableError*>(&e)) return error->code();
+  return std::nullopt;
+}
 
 }  // namespace telvora::storage
