@@ -120,7 +120,7 @@ class TDataFileHeader {
   void SetDeletedChainHead(std::int32_t record_number);
   std::int32_t NextRecordNumber() const;
   void SetNextRecordNumber(std::int32_t record_number);
-  std::int32_t PhysicalRecordCount() const { return NextRecordNumber() - 1; }
+  std::int64_t PhysicalRecordCount() const { return std::int64_t{NextRecordNumber()} - 1; }
   std::int32_t LastAutoIncValue() const;
   // Stores the value (restructure, import); the marker is set when it differs.
   void SetLastAutoIncValue(std::int32_t value);

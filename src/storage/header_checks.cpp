@@ -121,7 +121,9 @@ void CheckIndexDescriptor(const TIndexDescriptor& index, int slot, bool primary_
       corrupt();
     }
     if (field->Type() == kTypeBlob) corrupt();
-    key_size += *KeyLengthOf(field->Type(), field->DeclaredSize()) + 1;
+    const auto key_length = KeyLengthOf(field->Type(), field->DeclaredSize());
+    if (!key_length) corrupt();
+    key_size += *key_length + 1;
     ++walked;
   }
   if (key_size > kMaxKeySize) corrupt();
@@ -160,7 +162,9 @@ bool IsValidNameStart(unsigned char c) {
 }
 
 bool IsValidPageReference(std::int32_t page, std::int32_t next_page) {
-  return page == 0 || (page >= 1 && page <= next_page - 1);
+  // page < next_page rather than page <= next_page - 1: a corrupt next
+  // number may be the smallest integer.
+  return page == 0 || (page >= 1 && page < next_page);
 }
 
 void CheckFieldCountOnOpen(const TDataFileHeader& header, const std::string& table) {

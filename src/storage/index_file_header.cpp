@@ -93,9 +93,15 @@ void TIndexFileHeader::SetActiveRecordCount(std::int32_t count) {
   SetModifiedMarker();
 }
 
-void TIndexFileHeader::IncrementActiveRecordCount() { SetActiveRecordCount(ActiveRecordCount() + 1); }
+// Unsigned steps: a damaged count at either end of the range wraps instead
+// of overflowing.
+void TIndexFileHeader::IncrementActiveRecordCount() {
+  SetActiveRecordCount(static_cast<std::int32_t>(static_cast<std::uint32_t>(ActiveRecordCount()) + 1u));
+}
 
-void TIndexFileHeader::DecrementActiveRecordCount() { SetActiveRecordCount(ActiveRecordCount() - 1); }
+void TIndexFileHeader::DecrementActiveRecordCount() {
+  SetActiveRecordCount(static_cast<std::int32_t>(static_cast<std::uint32_t>(ActiveRecordCount()) - 1u));
+}
 
 void TIndexFileHeader::SetPrimaryIndexUnavailable(bool unavailable) {
   if (unavailable) {

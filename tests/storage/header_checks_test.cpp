@@ -215,6 +215,7 @@ TEST(HeaderChecksTest, CorruptIndexHeadersGiveTheirCodes) {
       {"negative free chain head", [](SoundTable& t) { Set32(t.IndexSlot(2), 90, -1); }, 8961},
       {"stop-word page out of range", [](SoundTable& t) { Set32(t.IndexSlot(0), 96, 7); }, 8961},
       {"page references with next page 1", [](SoundTable& t) { t.index.SetNextPageNumber(1); }, 8961},
+      {"smallest next page number", [](SoundTable& t) { t.index.SetNextPageNumber(INT32_MIN); }, 8961},
       {"text index on an integer", [](SoundTable& t) { Set16(t.IndexSlot(32), 54, 6); }, 8961},
       {"text index on a plain BLOB", [](SoundTable& t) { Set16(t.IndexSlot(32), 54, 3); }, 8961},
       {"text index with a gap", [](SoundTable& t) { Set16(t.IndexSlot(32), 54 + 2 * 5, 1); }, 8961},
@@ -256,6 +257,8 @@ TEST(HeaderChecksTest, CorruptBlobHeadersGiveTheirCodes) {
        8961},
       {"free head at the next block number", [](SoundTable& t) { t.blob.SetFreeChainHead(6); }, 8961},
       {"free head at the last block", [](SoundTable& t) { t.blob.SetFreeChainHead(5); }, 0},
+      {"free head with a negative next block",
+       [](SoundTable& t) { t.blob.SetNextBlockNumber(INT32_MIN); }, 8961},
   });
 }
 
