@@ -84,16 +84,16 @@ TEST(DataFileHeaderLayoutTest, DescriptorsGetStoredLengthsAndRunningOffsets) {
 
   ASSERT_EQ(descriptors.size(), std::size(kExpected));
   for (std::size_t i = 0; i < descriptors.size(); ++i) {
-    const testing::FieldSpec& spec = EveryTypeFields()[i];
+    const testing::FieldDef& def = EveryTypeFields()[i];
     std::array<std::uint8_t, 768> expected{};
     Put(expected, 0, i + 1, 2);
-    PutShort(expected, 2, spec.name);
-    expected[84] = spec.type;
-    expected[85] = spec.subtype;
-    expected[86] = spec.size;
-    expected[87] = spec.decimals;
+    PutShort(expected, 2, def.name);
+    expected[84] = def.type;
+    expected[85] = def.subtype;
+    expected[86] = def.size;
+    expected[87] = def.decimals;
     expected[88] = kExpected[i].stored_length;
-    expected[89] = spec.decimals;
+    expected[89] = def.decimals;
     Put(expected, 90, kExpected[i].offset, 2);
     const auto image = descriptors[i].Image();
     for (std::size_t b = 0; b < expected.size(); ++b) {
@@ -165,23 +165,23 @@ TEST(DataFileHeaderLayoutTest, LongPasswordAndDescriptionAreCut) {
 }
 
 TEST(DataFileHeaderLayoutTest, CreationLimitsRaiseTheirCodes) {
-  using testing::FieldSpec;
-  const auto create = [](std::vector<FieldSpec> specs, std::uint16_t block_size = 512) {
-    return [specs, block_size] {
-      auto descriptors = MakeDescriptors(specs);
+  using testing::FieldDef;
+  const auto create = [](std::vector<FieldDef> defs, std::uint16_t block_size = 512) {
+    return [defs, block_size] {
+      auto descriptors = MakeDescriptors(defs);
       TDataFileCreation creation;
       creation.blob_block_size = block_size;
       TDataFileHeader::Create(creation, descriptors, "T");
     };
   };
-  std::vector<FieldSpec> blobs_128(128, FieldSpec{"B", kTypeBlob, 0, 0, 0});
-  std::vector<FieldSpec> blobs_129(129, FieldSpec{"B", kTypeBlob, 0, 0, 0});
+  std::vector<FieldDef> blobs_128(128, FieldDef{"B", kTypeBlob, 0, 0, 0});
+  std::vector<FieldDef> blobs_129(129, FieldDef{"B", kTypeBlob, 0, 0, 0});
   // 260 strings of 250 characters: 9 + 260 × 252 = 65,529 fits; a Float
   // more (+9) gives 65,538, which does not.
-  std::vector<FieldSpec> near_limit(260, FieldSpec{"S", kTypeString, 0, 250, 0});
-  std::vector<FieldSpec> over_limit = near_limit;
+  std::vector<FieldDef> near_limit(260, FieldDef{"S", kTypeString, 0, 250, 0});
+  std::vector<FieldDef> over_limit = near_limit;
   over_limit.push_back({"F", kTypeFloat, 0, 0, 0});
-  std::vector<FieldSpec> too_many(1025, FieldSpec{"I", kTypeInteger, 0, 0, 0});
+  std::vector<FieldDef> too_many(1025, FieldDef{"I", kTypeInteger, 0, 0, 0});
 
   const struct {
     const char* what;

@@ -125,14 +125,14 @@ TEST(NewTableImagesPassTablecheckTest, EncryptedTable) {
 TEST(NewTableImagesPassTablecheckTest, EncryptedTablesWith255To257Fields) {
   for (const std::size_t count : {255u, 256u, 257u}) {
     telvora::testing::TempDir dir;
-    std::vector<testing::FieldSpec> specs;
+    std::vector<testing::FieldDef> defs;
     std::vector<std::string> names;
     for (std::size_t i = 0; i < count; ++i) names.push_back("F" + std::to_string(i + 1));
-    for (const std::string& n : names) specs.push_back({n.c_str(), kTypeSmallInt, 0, 0, 0});
+    for (const std::string& n : names) defs.push_back({n.c_str(), kTypeSmallInt, 0, 0, 0});
     TDataFileCreation creation;
     creation.encrypted = true;
     creation.password = "p";
-    WriteNewTable(dir.path(), "Wide", creation, testing::MakeDescriptors(specs));
+    WriteNewTable(dir.path(), "Wide", creation, testing::MakeDescriptors(defs));
     ExpectSound(dir / "Wide");
   }
 }

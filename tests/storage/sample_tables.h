@@ -11,7 +11,7 @@
 
 namespace telvora::storage::testing {
 
-struct FieldSpec {
+struct FieldDef {
   const char* name;
   std::uint8_t type;
   std::uint8_t subtype;
@@ -19,25 +19,25 @@ struct FieldSpec {
   std::uint8_t decimals;
 };
 
-inline std::vector<TFieldDescriptor> MakeDescriptors(const std::vector<FieldSpec>& specs) {
+inline std::vector<TFieldDescriptor> MakeDescriptors(const std::vector<FieldDef>& defs) {
   std::vector<TFieldDescriptor> descriptors;
   std::uint16_t number = 0;
-  for (const FieldSpec& spec : specs) {
+  for (const FieldDef& def : defs) {
     TFieldDescriptor d;
     d.SetFieldNumber(++number);
-    d.SetName(spec.name);
-    d.SetType(spec.type);
-    d.SetSubtype(spec.subtype);
-    d.SetDeclaredSize(spec.size);
-    d.SetDecimals(spec.decimals);
+    d.SetName(def.name);
+    d.SetType(def.type);
+    d.SetSubtype(def.subtype);
+    d.SetDeclaredSize(def.size);
+    d.SetDecimals(def.decimals);
     descriptors.push_back(d);
   }
   return descriptors;
 }
 
 // One field of every storable type, plus auto-increment, money and memo.
-inline const std::vector<FieldSpec>& EveryTypeFields() {
-  static const std::vector<FieldSpec> specs = {
+inline const std::vector<FieldDef>& EveryTypeFields() {
+  static const std::vector<FieldDef> defs = {
       {"Name", kTypeString, 0, 20, 0},           // 1
       {"Born", kTypeDate, 0, 0, 0},              // 2
       {"Photo", kTypeBlob, 0, 0, 0},             // 3
@@ -56,7 +56,7 @@ inline const std::vector<FieldSpec>& EveryTypeFields() {
       {"Price", kTypeFloat, kSubtypeMoney, 0, 0},   // 16
       {"Notes", kTypeBlob, kSubtypeMemo, 0, 0},     // 17
   };
-  return specs;
+  return defs;
 }
 
 }  // namespace telvora::storage::testing
