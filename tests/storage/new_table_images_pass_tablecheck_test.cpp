@@ -1,0 +1,141 @@
+// New tables built from these codecs, written to disk and handed to the
+// independent table checker: a plain table with every field type and value
+// texts, an encrypted one, and an encrypted one whose 256 descriptors are
+// stored plain.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sample_tables.h"
+#include "storage/blob_file_header.h"
+#include "storage/data_file_header.h"
+#include "storage/field_descriptor.h"
+#include "storage/index_file_header.h"
+#include "storage/scrambler.h"
+#include "storage/table_file_names.h"
+#include "support/temp_dir.h"
+
+namespace telvora::storage {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+// Writes the files of a new, empty table the way its first flush does.
+void WriteNewTable(const fs::path& dir, const std::string& name, const TDataFileCreation& creation,
+                   std::vector<TFieldDescriptor> descriptors) {
+  TDataFileHeader header = TDataFileHeader::Create(creation, descriptors, name);
+  header.PrepareWrite(45000.5);
+  std::vector<std::uint8_t> data(header.Image().begin(), header.Image().end());
+  const std::vector<std::uint8_t> block = EncodeFieldDescriptorBlock(descriptors, creation.encrypted);
+  data.insert(data.end(), block.begin(), block.end());
+
+  const TableFileNames names = MakeTableFileNames(dir.string(), name);
+  WriteFile(names.data, data);
+
+  TIndexFileHeader index = TIndexFileHeader::New();
+  index.SetPrimaryIndexUnavailable(true);
+  index.PrepareWrite();
+  const auto index_image = index.ImageForFile(creation.encrypted);
+  WriteFile(names.index, std::vector<std::uint8_t>(index_image.begin(), index_image.end()));
+
+  if (header.BlobFieldCount() > 0) {
+    TBlobFileHeader blob = TBlobFileHeader::New();
+    blob.PrepareWrite();
+    const auto blob_image = blob.ImageForFile(creation.encrypted);
+    WriteFile(names.blob, std::vector<std::uint8_t>(blob_image.begin(), blob_image.end()));
+  }
+}
+
+// Runs the checker; returns its exit status and leaves its report in `report`.
+int RunTableCheck(const fs::path& table, std::string& report) {
+  // The checker lies next to the source tree; without TELVORA_SOURCE_DIR the
+  // tree is found from this file's own path (tests/storage/...).
+  const char* source = std::getenv("TELVORA_SOURCE_DIR");
+  const fs::path root = source && *source ? fs::path(source) : fs::path(__FILE__).parent_path() / ".." / "..";
+  const fs::path checker = root / ".." / "shared" / "tools" / "tablecheck.py";
+  if (!fs::exists(checker)) return -2;
+  const fs::path out = table.parent_path() / "tablecheck.out";
+  const std::string key = std::to_string(kDataKey.a) + "," + std::to_string(kDataKey.b);
+  const std::string text_key = std::to_string(kTextKey.a) + "," + std::to_string(kTextKey.b);
+  const std::string command = "python3 '" + checker.string() + "' '" + table.string() + "' --data-key " + key +
+                              " --text-key " + text_key + " > '" + out.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream in(out);
+  std::stringstream text;
+  text << in.rdbuf();
+  report = text.str();
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ExpectSound(const fs::path& table) {
+  std::string report;
+  const int status = RunTableCheck(table, report);
+  if (status == -2) GTEST_SKIP() << "tablecheck.py not found next to the source tree";
+  EXPECT_EQ(status, 0) << report;
+}
+
+TEST(NewTableImagesPassTablecheckTest, EveryFieldTypeWithValueTexts) {
+  telvora::testing::TempDir dir;
+  auto descriptors = testing::MakeDescriptors(testing::EveryTypeFields());
+  descriptors[1].SetDefaultText("CURRENT_DATE");
+  descriptors[1].SetMinimumText("1900-01-01");
+  descriptors[9].SetMinimumText("08:00 AM");
+  descriptors[9].SetMaximumText("6:30:15.5 pm");
+  descriptors[10].SetDefaultText("2024-01-01 10:30");
+  descriptors[3].SetDefaultText("true");
+  descriptors[4].SetMaximumText("-32768");
+  descriptors[7].SetMaximumText("99999.99");
+  descriptors[6].SetMinimumText("-1.5e3");
+  descriptors[13].SetDefaultText("9223372036854775807");
+  descriptors[0].SetRequired(true);
+  descriptors[0].SetCase(CharacterCase::Upper);
+  TDataFileCreation creation;
+  creation.description = "Every type";
+  WriteNewTable(dir.path(), "Every", creation, descriptors);
+  ExpectSound(dir / "Every");
+}
+
+TEST(NewTableImagesPassTablecheckTest, EncryptedTable) {
+  telvora::testing::TempDir dir;
+  TDataFileCreation creation;
+  creation.encrypted = true;
+  creation.password = "secret";
+  creation.description = "Locked";
+  WriteNewTable(dir.path(), "Locked.dat", creation,
+                testing::MakeDescriptors({{"Name", kTypeString, 0, 30, 0}, {"Notes", kTypeBlob, kSubtypeMemo, 0, 0},
+                                          {"Id", kTypeInteger, kSubtypeAutoInc, 0, 0}}));
+  ExpectSound(dir / "Locked");
+}
+
+TEST(NewTableImagesPassTablecheckTest, EncryptedTablesWith255To257Fields) {
+  for (const std::size_t count : {255u, 256u, 257u}) {
+    telvora::testing::TempDir dir;
+    std::vector<testing::FieldDef> defs;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < count; ++i) names.push_back("F" + std::to_string(i + 1));
+    for (const std::string& n : names) defs.push_back({n.c_str(), kTypeSmallInt, 0, 0, 0});
+    TDataFileCreation creation;
+    creation.encrypted = true;
+    creation.password = "p";
+    WriteNewTable(dir.path(), "Wide", creation, testing::MakeDescriptors(defs));
+    ExpectSound(dir / "Wide");
+  }
+}
+
+}  // namespace
+}  // namespace telvora::storage
