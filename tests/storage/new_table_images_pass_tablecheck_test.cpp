@@ -22,6 +22,7 @@
 #include "storage/index_file_header.h"
 #include "storage/scrambler.h"
 #include "storage/table_file_names.h"
+#include "support/table_check.h"
 #include "support/temp_dir.h"
 
 namespace telvora::storage {
@@ -61,34 +62,6 @@ void WriteNewTable(const fs::path& dir, const std::string& name, const TDataFile
   }
 }
 
-// Runs the checker; returns its exit status and leaves its report in `report`.
-int RunTableCheck(const fs::path& table, std::string& report) {
-  // The checker lies next to the source tree; without TELVORA_SOURCE_DIR the
-  // tree is found from this file's own path (tests/storage/...).
-  const char* source = std::getenv("TELVORA_SOURCE_DIR");
-  const fs::path root = source && *source ? fs::path(source) : fs::path(__FILE__).parent_path() / ".." / "..";
-  const fs::path checker = root / ".." / "shared" / "tools" / "tablecheck.py";
-  if (!fs::exists(checker)) return -2;
-  const fs::path out = table.parent_path() / "tablecheck.out";
-  const std::string key = std::to_string(kDataKey.a) + "," + std::to_string(kDataKey.b);
-  const std::string text_key = std::to_string(kTextKey.a) + "," + std::to_string(kTextKey.b);
-  const std::string command = "python3 '" + checker.string() + "' '" + table.string() + "' --data-key " + key +
-                              " --text-key " + text_key + " > '" + out.string() + "' 2>&1";
-  const int status = std::system(command.c_str());
-  std::ifstream in(out);
-  std::stringstream text;
-  text << in.rdbuf();
-  report = text.str();
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void ExpectSound(const fs::path& table) {
-  std::string report;
-  const int status = RunTableCheck(table, report);
-  if (status == -2) GTEST_SKIP() << "tablecheck.py not found next to the source tree";
-  EXPECT_EQ(status, 0) << report;
-}
-
 TEST(NewTableImagesPassTablecheckTest, EveryFieldTypeWithValueTexts) {
   telvora::testing::TempDir dir;
   auto descriptors = testing::MakeDescriptors(testing::EveryTypeFields());
@@ -107,7 +80,7 @@ TEST(NewTableImagesPassTablecheckTest, EveryFieldTypeWithValueTexts) {
   TDataFileCreation creation;
   creation.description = "Every type";
   WriteNewTable(dir.path(), "Every", creation, descriptors);
-  ExpectSound(dir / "Every");
+  EXPECT_TABLE_SOUND(dir / "Every");
 }
 
 TEST(NewTableImagesPassTablecheckTest, EncryptedTable) {
@@ -119,7 +92,7 @@ TEST(NewTableImagesPassTablecheckTest, EncryptedTable) {
   WriteNewTable(dir.path(), "Locked.dat", creation,
                 testing::MakeDescriptors({{"Name", kTypeString, 0, 30, 0}, {"Notes", kTypeBlob, kSubtypeMemo, 0, 0},
                                           {"Id", kTypeInteger, kSubtypeAutoInc, 0, 0}}));
-  ExpectSound(dir / "Locked");
+  EXPECT_TABLE_SOUND(dir / "Locked");
 }
 
 TEST(NewTableImagesPassTablecheckTest, EncryptedTablesWith255To257Fields) {
@@ -133,7 +106,7 @@ TEST(NewTableImagesPassTablecheckTest, EncryptedTablesWith255To257Fields) {
     creation.encrypted = true;
     creation.password = "p";
     WriteNewTable(dir.path(), "Wide", creation, testing::MakeDescriptors(defs));
-    ExpectSound(dir / "Wide");
+    EXPECT_TABLE_SOUND(dir / "Wide");
   }
 }
 

@@ -1,5 +1,8 @@
 #include "support/table_check.h"
 
+#include "storage/scrambler.h"
+#include "support/test_paths.h"
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -19,18 +22,23 @@ std::string ShellQuote(const std::string& s) {
   return out + "'";
 }
 
+// The engine's fixed scrambling keys, so that encrypted tables are checked
+// whole rather than only their plain header.
+std::string KeyArgument(const storage::ScrambleKey& key) {
+  return std::to_string(key.a) + "," + std::to_string(key.b);
+}
+
 }  // namespace
 
 fs::path TableCheckerPath() {
-  const char* source = std::getenv("TELVORA_SOURCE_DIR");
-  fs::path root = source && *source ? fs::path(source) : fs::current_path();
-  return root.parent_path() / "shared" / "tools" / "tablecheck.py";
+  return SharedDir() / "tools" / "tablecheck.py";
 }
 
 TableCheckResult RunTableCheck(const fs::path& table, const std::string& extra_args) {
   TableCheckResult result;
   std::string command = "python3 " + ShellQuote(TableCheckerPath().string()) + " " +
-                        ShellQuote(table.string()) + " " + extra_args + " 2>&1";
+                        ShellQuote(table.string()) + " --data-key " + KeyArgument(storage::kDataKey) +
+                        " --text-key " + KeyArgument(storage::kTextKey) + " " + extra_args + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer{};

@@ -15,7 +15,7 @@ struct TableCheckResult {
   std::string output;  // what the checker printed (stdout and stderr)
 };
 
-// Where the checker lives: $TELVORA_SOURCE_DIR/../shared/tools/tablecheck.py.
+// Where the checker lives: the shared folder beside the source tree.
 std::filesystem::path TableCheckerPath();
 
 // `table` is a folder and a table name, with or without ".dat".

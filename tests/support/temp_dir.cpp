@@ -1,9 +1,10 @@
 #include "support/temp_dir.h"
 
+#include "support/test_paths.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <stdexcept>
 
 namespace telvora::testing {
@@ -23,8 +24,7 @@ std::string SafeTestName() {
 }  // namespace
 
 TempDir::TempDir() {
-  const char* base = std::getenv("TELVORA_TEST_TMP");
-  fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path() / "telvora-tests";
+  fs::path root = TestTmpDir();
   fs::create_directories(root);
   std::string pattern = (root / (SafeTestName() + ".XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) {
