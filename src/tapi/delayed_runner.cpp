@@ -38,8 +38,10 @@ void DelayedRunner::Run() {
       continue;
     }
     auto first = queue_.begin();
-    if (first->first.first > std::chrono::steady_clock::now()) {
-      cv_.wait_until(lock, first->first.first);
+    // A copy: Stop may clear the queue (and free the key) while we wait.
+    const auto due = first->first.first;
+    if (due > std::chrono::steady_clock::now()) {
+      cv_.wait_until(lock, due);
       continue;
     }
     std::function<void()> action = std::move(first->second);

@@ -528,6 +528,7 @@ LONG TapiService::OpenLineDevice(std::unique_lock<std::mutex>& lock, DWORD devic
   }
   LineDev& again = line_devs[device];
   ++again.generation;
+  if (again.sink) again.retired_sinks.push_back(std::move(again.sink));
   again.sink = std::make_unique<LineSink>(*this, device, again.generation);
   LineEventSink* sink = again.sink.get();
   // Reports during Open see open_lines 0 and are dropped, except that the
@@ -549,6 +550,7 @@ LONG TapiService::OpenPhoneDevice(std::unique_lock<std::mutex>& lock, DWORD devi
   }
   PhoneDev& again = phone_devs[device];
   ++again.generation;
+  if (again.sink) again.retired_sinks.push_back(std::move(again.sink));
   again.sink = std::make_unique<PhoneSink>(*this, device, again.generation);
   PhoneEventSink* sink = again.sink.get();
   lock.unlock();

@@ -85,7 +85,10 @@ class TapiService {
     int open_lines = 0;
     std::uint64_t generation = 0;  // moves on at every open and close
     bool needs_close = false;      // removed while open: Close before reopening
+    // The current session's sink. Earlier ones are kept, not destroyed: a
+    // device may still be calling one it fetched just before the close.
     std::unique_ptr<LineEventSink> sink;
+    std::vector<std::unique_ptr<LineEventSink>> retired_sinks;
   };
   struct Phone {
     HPHONE handle = 0;
@@ -102,7 +105,8 @@ class TapiService {
     int open_phones = 0;
     std::uint64_t generation = 0;
     bool needs_close = false;
-    std::unique_ptr<PhoneEventSink> sink;
+    std::unique_ptr<PhoneEventSink> sink;  // earlier ones retired as for lines
+    std::vector<std::unique_ptr<PhoneEventSink>> retired_sinks;
   };
 
   std::mutex gate;

@@ -63,6 +63,11 @@ bool ModemPeer::Online() const {
   return online_;
 }
 
+std::optional<std::chrono::milliseconds> ModemPeer::DialHeadStart() const {
+  std::lock_guard lock(mu_);
+  return head_start_;
+}
+
 bool ModemPeer::WaitForCommand(const std::string& prefix, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mu_);
   return cv_.wait_for(lock, timeout, [&] {
@@ -164,7 +169,9 @@ void ModemPeer::HandleLine(const std::string& raw) {
   } else if (u.rfind("ATD", 0) == 0) {
     dialling_ = true;
     dial_voice_ = !u.empty() && u.back() == ';' && !behaviour_.ignore_semicolon;
-    dial_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(behaviour_.result_delay_ms);
+    dial_received_ = std::chrono::steady_clock::now();
+    head_start_.reset();
+    dial_due_ = dial_received_ + std::chrono::milliseconds(behaviour_.result_delay_ms);
   } else {
     Answer("OK", 0);
   }
@@ -189,6 +196,10 @@ void ModemPeer::Run() {
     if (n <= 0) continue;
     for (ssize_t i = 0; i < n; ++i) {
       const char c = buf[i];
+      if (dialling_ && !head_start_) {
+        head_start_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - dial_received_);
+      }
       received_ += c;
       if (online_) {
         // Data mode: only the escape sequence is looked for.

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +45,9 @@ class ModemPeer {
   std::string Received() const;               // every byte received
   bool Dialling() const;                      // a dial is in progress
   bool Online() const;                        // connected in data mode
+  // How long the last dial ran before the next byte arrived (an abort or
+  // a command); nothing while no byte has followed it.
+  std::optional<std::chrono::milliseconds> DialHeadStart() const;
   // Waits until a command starting with prefix has been received.
   bool WaitForCommand(const std::string& prefix, std::chrono::milliseconds timeout) const;
 
@@ -74,6 +78,8 @@ class ModemPeer {
   bool online_ = false;
   std::string plus_run_;
   std::chrono::steady_clock::time_point dial_due_;
+  std::chrono::steady_clock::time_point dial_received_;
+  std::optional<std::chrono::milliseconds> head_start_;
   std::thread thread_;
 };
 
