@@ -8,11 +8,11 @@
 // ringback, connected a few milliseconds apart; every other operation
 // succeeds and moves its calls to the state a switch would.
 //
-// Threads: reports reach the service from the device's own worker thread, in
-// the order they were scheduled; the far-side methods report from the
-// calling thread (they must not be called from a notification callback that
-// the test waits in... they may: they take no service lock themselves).
-// Every method is safe from any thread.
+// Threads: scheduled reports reach the service from the device's own worker
+// thread, in the order they were scheduled; the far-side methods report from
+// the calling thread at once (they hold no lock of their own while they do,
+// so a notification callback may call them too). Every method is safe from
+// any thread.
 
 #include <chrono>
 #include <deque>

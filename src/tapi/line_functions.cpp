@@ -69,9 +69,12 @@ DWORD CallFeatures(DWORD state, DWORD line_features) {
 // Checks the caller's call parameters and turns them into the device's.
 LONG ReadCallParams(const LINECALLPARAMS* params, const LineDeviceCaps& caps, CallRequest& out,
                     TapiService::Call& call) {
+  // Without parameters a call is interactive voice, as on Windows, or the
+  // line's lowest media mode when it has no voice.
+  const DWORD lowest_mode = caps.media_modes & (0u - caps.media_modes);
   out.media_mode = (caps.media_modes & LINEMEDIAMODE_INTERACTIVEVOICE) != 0
                        ? LINEMEDIAMODE_INTERACTIVEVOICE
-                       : caps.media_modes & (0u - caps.media_modes);
+                       : lowest_mode;
   out.bearer_mode = LINEBEARERMODE_VOICE;
   if (params == nullptr) return 0;
   if (params->dwTotalSize < kMinCallParamsSize) return LINEERR_STRUCTURETOOSMALL;

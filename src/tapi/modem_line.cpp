@@ -359,7 +359,7 @@ void ModemLine::RunCall(const Command& dial) {
                                ? options_.dial_timeout_ms
                                : static_cast<int>(settings.call_setup_fail_timer) * 1000 + kDialTimeoutMarginMs;
   Clock::time_point deadline = dial_sent + milliseconds(dial_timeout);
-  bool dialing = true, connected = false, ended = false;
+  bool dialing = true, ended = false;
   for (;;) {
     HayesResult result = HayesResult::kNone;
     switch (WaitFor(deadline, true, &result)) {
@@ -372,10 +372,8 @@ void ModemLine::RunCall(const Command& dial) {
             // the handset has the line now.
             sink->CallState(dial.call, LINECALLSTATE_PROCEEDING, 0);
             sink->CallState(dial.call, LINECALLSTATE_CONNECTED, 0);
-            connected = true;
           } else if (result == HayesResult::kConnect) {
             online_ = true;
-            connected = true;
             sink->CallState(dial.call, LINECALLSTATE_CONNECTED, 0);
           } else if (result == HayesResult::kOk) {
             dialing = true;  // a stray OK of a data dial: keep waiting
@@ -420,13 +418,14 @@ void ModemLine::RunCall(const Command& dial) {
         Removed();
         return;
       case Wait::kStop:
+        // The line is closing: no time for the escape guard. Abort a dial,
+        // hang up, and drop DTR for a modem still on line.
         if (!ended && port_.is_open()) {
-          port_.Write(online_ ? "+++" : "\r");
-          port_.Write("ATH\r");
+          port_.Write("\rATH\r");
+          if (online_) port_.PulseDtr();
         }
         return;
     }
-    (void)connected;
   }
 }
 

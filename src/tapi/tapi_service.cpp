@@ -430,7 +430,6 @@ void TapiService::SetCallStateLocked(Call& call, DWORD state, DWORD mode) {
   if (call.state == state && call.mode == mode && call.announced) return;
   call.state = state;
   call.mode = mode;
-  call.states_seen |= state;
   call.state_time = std::chrono::system_clock::now();
   // A call whose creating request is still pending reports its states once
   // the request completes (the caller cannot know its handle before).

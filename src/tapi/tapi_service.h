@@ -58,7 +58,6 @@ class TapiService {
     DWORD creating_request = 0;  // the request that makes it, while pending
     bool announced = false;      // the owner has had a LINE_CALLSTATE for it
     bool orphan = false;         // its line was closed under it
-    DWORD states_seen = 0;
     std::chrono::system_clock::time_point state_time;
     std::string address;  // the number dialled
     DWORD media_mode = 0, bearer_mode = LINEBEARERMODE_VOICE, rate = 0;

@@ -11,6 +11,7 @@
 #include "support/temp_dir.h"
 #include "tapi/device_config_block.h"
 #include "tapi/device_configuration.h"
+#include "tapi_test_support.h"
 
 namespace telvora::tapi {
 namespace {
@@ -80,6 +81,32 @@ TEST_F(DeviceConfigurationTest, FileNamesModemsAndLabLinesAndTheEnvironmentWins)
   EXPECT_EQ(set.lines[0]->Caps().name, "Modem on ttyS0");
   EXPECT_EQ(set.lines[1]->Caps().phone_device, 0);
   EXPECT_EQ(set.phones.size(), 1u);
+}
+
+TEST_F(DeviceConfigurationTest, TheServiceOffersWhatIsConfigured) {
+  test::QtApp();
+  HLINEAPP app = 0;
+  DWORD devices = 99, version = kApiVersion22;
+  ASSERT_EQ(lineInitializeExW(&app, nullptr, &test::Recorder::Callback, nullptr, &devices, &version, nullptr), 0);
+  EXPECT_EQ(devices, 0u);
+  HLINE line = 0;
+  EXPECT_EQ(lineOpen(app, 0, &line, kApiVersion22, 0, 0, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_DATAMODEM, nullptr),
+            LINEERR_BADDEVICEID);
+  ASSERT_EQ(lineShutdown(app), 0);
+
+  // A lab line chosen by configuration places calls by itself.
+  ::setenv("TELVORA_LAB_LINES", "1", 1);
+  ASSERT_EQ(lineInitializeExW(&app, nullptr, &test::Recorder::Callback, nullptr, &devices, &version, nullptr), 0);
+  EXPECT_EQ(devices, 1u);
+  ASSERT_EQ(lineOpen(app, 0, &line, kApiVersion22, 0, 0, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_DATAMODEM, nullptr), 0);
+  HCALL call = 0;
+  ASSERT_GT(lineMakeCall(line, &call, "5551234", 0, nullptr), 0);
+  EXPECT_TRUE(test::WaitUntil([&] {
+    const auto states = test::Recorder::Get().StatesOf(call);
+    return call != 0 && !states.empty() && states.back() == LINECALLSTATE_CONNECTED;
+  }));
+  ASSERT_EQ(lineShutdown(app), 0);
+  test::Recorder::Get().Clear();
 }
 
 TEST(DeviceConfigBlockTest, FieldsSitAtTheirOffsets) {
