@@ -63,6 +63,7 @@ DeviceConfiguration LoadDeviceConfiguration() {
         ini.value("modems/international_prefix", QString::fromStdString(defaults.international_prefix))
             .toString()
             .toStdString();
+    defaults.speed = ini.value("modems/speed", 0).toUInt();
     defaults.command_timeout_ms = ini.value("modems/command_timeout_ms", defaults.command_timeout_ms).toInt();
     defaults.dial_timeout_ms = ini.value("modems/dial_timeout_ms", defaults.dial_timeout_ms).toInt();
     defaults.dial_settle_ms = ini.value("modems/dial_settle_ms", defaults.dial_settle_ms).toInt();

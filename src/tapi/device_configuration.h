@@ -9,7 +9,8 @@
 //   TELVORA_LAB_LINES=N                 [lab] lines=N
 //   TELVORA_MODEM_LOCK_DIR=/var/lock    [modems] lock_dir=/var/lock
 //   TELVORA_INTERNATIONAL_PREFIX=00     [modems] international_prefix=00
-//                                       [modems] command_timeout_ms, dial_timeout_ms,
+//                                       [modems] speed (bit/s; else the device
+//                                       configuration's), command_timeout_ms, dial_timeout_ms,
 //                                       dial_settle_ms, escape_guard_ms, abort_wait_ms
 //
 // The environment wins over the file. Modems come first (line devices 0,
@@ -30,6 +31,7 @@ struct ModemOptions {
   std::string device;
   std::string lock_dir = "/var/lock";
   std::string international_prefix = "00";
+  unsigned speed = 0;             // bit/s; 0: the device configuration's speed
   int command_timeout_ms = 3000;  // a command's result
   int dial_timeout_ms = 0;        // 0: the configuration's call set-up time + a margin
   int dial_settle_ms = 500;       // the dial's head start before an abort

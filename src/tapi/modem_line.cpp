@@ -91,7 +91,7 @@ LineDeviceCaps ModemLine::Caps() const {
   caps.bearer_modes = LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA | LINEBEARERMODE_PASSTHROUGH;
   ModemSettings settings;
   Settings(&settings);
-  caps.max_rate = settings.baud_rate;
+  caps.max_rate = options_.speed != 0 ? options_.speed : settings.baud_rate;
   caps.dev_cap_flags = LINEDEVCAPFLAGS_CLOSEDROP | LINEDEVCAPFLAGS_DIALQUIET | LINEDEVCAPFLAGS_DIALDIALTONE;
   caps.max_active_calls = 1;
   caps.call_features = LINECALLFEATURE_DROP;
@@ -134,7 +134,7 @@ LONG ModemLine::Open(LineEventSink* sink) {
   }
   ModemSettings settings;
   Settings(&settings);
-  const int err = port_.Open(options_.device, settings.baud_rate);
+  const int err = port_.Open(options_.device, options_.speed != 0 ? options_.speed : settings.baud_rate);
   if (err != 0) {
     lock_.Release();
     if (err == ENOENT || err == ENODEV || err == ENXIO || err == EIO) return LINEERR_NODEVICE;

@@ -56,13 +56,14 @@ TEST_F(DeviceConfigurationTest, NothingConfiguredMeansNoDevices) {
 TEST_F(DeviceConfigurationTest, FileNamesModemsAndLabLinesAndTheEnvironmentWins) {
   WriteFile(
       "[modems]\ndevices=/dev/ttyACM0, /dev/ttyUSB0\nlock_dir=/run/lock\n"
-      "international_prefix=011\ncommand_timeout_ms=1500\n[lab]\nlines=2\n");
+      "international_prefix=011\ncommand_timeout_ms=1500\nspeed=57600\n[lab]\nlines=2\n");
   DeviceConfiguration config = LoadDeviceConfiguration();
   ASSERT_EQ(config.modems.size(), 2u);
   EXPECT_EQ(config.modems[1].device, "/dev/ttyUSB0");
   EXPECT_EQ(config.modems[0].lock_dir, "/run/lock");
   EXPECT_EQ(config.modems[0].international_prefix, "011");
   EXPECT_EQ(config.modems[0].command_timeout_ms, 1500);
+  EXPECT_EQ(config.modems[0].speed, 57600u);
   EXPECT_EQ(config.lab_lines, 2);
 
   ::setenv("TELVORA_MODEMS", "/dev/ttyS0", 1);

@@ -320,6 +320,20 @@ TEST_F(ModemLineTest, ModemThatNeverAnswersFailsTheRequestInsteadOfHanging) {
   ASSERT_TRUE(DropAndWait(call));
 }
 
+TEST_F(ModemLineTest, ModemThatStopsAnsweringStillLetsTheCallBeDropped) {
+  const HLINE line = Open();
+  HCALL call = 0;
+  ASSERT_GT(Dial(line, &call, "5551234", kVoice), 0);
+  ASSERT_TRUE(WaitState(call, LINECALLSTATE_CONNECTED));
+  ModemPeer::Behaviour b;
+  b.silent = true;
+  peer_->SetBehaviour(b);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(DropAndWait(call));
+  EXPECT_EQ(peer_->Commands().back(), "ATH");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(3000));
+}
+
 TEST_F(ModemLineTest, ModemSilentAfterTheDialIsHungUpAtTheDialTimeout) {
   ModemPeer::Behaviour b;
   b.outcome = Outcome::kSilence;
