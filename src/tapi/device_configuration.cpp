@@ -69,6 +69,7 @@ DeviceConfiguration LoadDeviceConfiguration() {
     defaults.dial_settle_ms = ini.value("modems/dial_settle_ms", defaults.dial_settle_ms).toInt();
     defaults.escape_guard_ms = ini.value("modems/escape_guard_ms", defaults.escape_guard_ms).toInt();
     defaults.abort_wait_ms = ini.value("modems/abort_wait_ms", defaults.abort_wait_ms).toInt();
+    defaults.ring_gap_ms = ini.value("modems/ring_gap_ms", defaults.ring_gap_ms).toInt();
     config.lab_lines = ini.value("lab/lines", 0).toInt();
   }
   if (const char* modems = Env("TELVORA_MODEMS")) devices = SplitList(modems);

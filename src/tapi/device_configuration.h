@@ -11,7 +11,8 @@
 //   TELVORA_INTERNATIONAL_PREFIX=00     [modems] international_prefix=00
 //                                       [modems] speed (bit/s; else the device
 //                                       configuration's), command_timeout_ms, dial_timeout_ms,
-//                                       dial_settle_ms, escape_guard_ms, abort_wait_ms
+//                                       dial_settle_ms, escape_guard_ms, abort_wait_ms,
+//                                       ring_gap_ms
 //
 // The environment wins over the file. Modems come first (line devices 0,
 // 1, ...), lab lines after them; the first lab line has a lab phone (phone
@@ -37,6 +38,7 @@ struct ModemOptions {
   int dial_settle_ms = 500;       // the dial's head start before an abort
   int escape_guard_ms = 1100;     // silence around "+++"
   int abort_wait_ms = 2000;       // the result of an aborted dial
+  int ring_gap_ms = 8000;         // no RING for this long: the caller gave up
 };
 
 struct DeviceConfiguration {

@@ -23,6 +23,8 @@ constexpr const char* kConfigValue = "DevConfig";
 constexpr int kDialTimeoutMarginMs = 10000;
 constexpr int kIdleWaitMs = 60000;
 constexpr Clock::duration kNoDeadline = std::chrono::hours(24 * 365);
+// Holds the modem for an incoming call while the service is told of it.
+constexpr HCALL kOfferPending = 0xFFFFFFFF;
 
 const char* VolumeCommand(DWORD volume) {
   switch (volume) {
@@ -94,7 +96,7 @@ LineDeviceCaps ModemLine::Caps() const {
   caps.max_rate = options_.speed != 0 ? options_.speed : settings.baud_rate;
   caps.dev_cap_flags = LINEDEVCAPFLAGS_CLOSEDROP | LINEDEVCAPFLAGS_DIALQUIET | LINEDEVCAPFLAGS_DIALDIALTONE;
   caps.max_active_calls = 1;
-  caps.call_features = LINECALLFEATURE_DROP;
+  caps.call_features = LINECALLFEATURE_DROP | LINECALLFEATURE_ANSWER;
   caps.has_datamodem = true;
   caps.port_name = options_.device;
   return caps;
@@ -202,6 +204,15 @@ LONG ModemLine::Drop(DWORD request, HCALL call) {
   return 0;
 }
 
+LONG ModemLine::Answer(DWORD request, HCALL call) {
+  std::lock_guard lock(mu_);
+  if (gone_ || sink_ == nullptr) return LINEERR_NODEVICE;
+  if (call != active_call_) return LINEERR_INVALCALLSTATE;
+  commands_.push_back({Command::Kind::kAnswer, request, call, {}, false});
+  Wake();
+  return 0;
+}
+
 LONG ModemLine::CommHandle(HCALL call, int* fd) {
   {
     std::lock_guard lock(mu_);
@@ -251,7 +262,8 @@ void ModemLine::SleepUntil(Clock::time_point when) {
   }
 }
 
-ModemLine::Wait ModemLine::WaitFor(Clock::time_point deadline, bool commands_interrupt, HayesResult* result) {
+ModemLine::Wait ModemLine::WaitFor(Clock::time_point deadline, bool commands_interrupt, HayesResult* result,
+                                   bool want_ring) {
   for (;;) {
     // Whole lines first: a numeric result ends in a bare CR, a verbose one in
     // CR LF; echo, information text and garbage parse as no result.
@@ -260,7 +272,7 @@ ModemLine::Wait ModemLine::WaitFor(Clock::time_point deadline, bool commands_int
       const std::string line = pending_input_.substr(0, end);
       pending_input_.erase(0, end + 1);
       const HayesResult parsed = ParseHayesResult(line);
-      if (parsed != HayesResult::kNone && parsed != HayesResult::kRing) {
+      if (parsed != HayesResult::kNone && (want_ring || parsed != HayesResult::kRing)) {
         *result = parsed;
         return Wait::kResult;
       }
@@ -316,44 +328,52 @@ void ModemLine::RunCall(const Command& dial) {
     std::lock_guard lock(mu_);
     sink = sink_;
   }
-  ::tcflush(port_.fd(), TCIFLUSH);
-  pending_input_.clear();
-
-  // A known modem first. A silent modem fails the request after the
-  // command time-out instead of holding it for ever.
   ModemSettings settings;
   Settings(&settings);
-  std::vector<std::string> setup = {"ATZ", "ATE0"};
-  if (const char* volume = VolumeCommand(settings.speaker_volume)) setup.push_back(volume);
-  if (const char* mode = SpeakerModeCommand(settings.speaker_mode)) setup.push_back(mode);
-  for (std::size_t i = 0; i < setup.size(); ++i) {
-    HayesResult result = HayesResult::kNone;
-    const Wait wait = SendCommand(setup[i], options_.command_timeout_ms, &result);
-    if (wait == Wait::kGone) {
+  if (dial.kind == Command::Kind::kAnswer) {
+    // The modem is ringing in command state: it answers, no reset first.
+    if (!port_.Write("ATA\r")) {
       sink->CompleteRequest(dial.request, LINEERR_NODEVICE);
       Removed();
       return;
     }
-    // ATZ and ATE0 must be taken; a modem may refuse a speaker setting.
-    const bool refused = wait != Wait::kResult || (i < 2 && result != HayesResult::kOk);
-    if (refused) {
-      {
-        std::lock_guard lock(mu_);
-        active_call_ = 0;
+    sink->CompleteRequest(dial.request, 0);
+  } else {
+    ::tcflush(port_.fd(), TCIFLUSH);
+    pending_input_.clear();
+    // A known modem first. A silent modem fails the request after the
+    // command time-out instead of holding it for ever.
+    std::vector<std::string> setup = {"ATZ", "ATE0"};
+    if (const char* volume = VolumeCommand(settings.speaker_volume)) setup.push_back(volume);
+    if (const char* mode = SpeakerModeCommand(settings.speaker_mode)) setup.push_back(mode);
+    for (std::size_t i = 0; i < setup.size(); ++i) {
+      HayesResult result = HayesResult::kNone;
+      const Wait wait = SendCommand(setup[i], options_.command_timeout_ms, &result);
+      if (wait == Wait::kGone) {
+        sink->CompleteRequest(dial.request, LINEERR_NODEVICE);
+        Removed();
+        return;
       }
-      sink->CompleteRequest(dial.request, LINEERR_OPERATIONFAILED);
+      // ATZ and ATE0 must be taken; a modem may refuse a speaker setting.
+      const bool refused = wait != Wait::kResult || (i < 2 && result != HayesResult::kOk);
+      if (refused) {
+        {
+          std::lock_guard lock(mu_);
+          active_call_ = 0;
+        }
+        sink->CompleteRequest(dial.request, LINEERR_OPERATIONFAILED);
+        return;
+      }
+    }
+    if (!port_.Write(dial.dial + "\r")) {
+      sink->CompleteRequest(dial.request, LINEERR_NODEVICE);
+      Removed();
       return;
     }
-  }
-
-  if (!port_.Write(dial.dial + "\r")) {
-    sink->CompleteRequest(dial.request, LINEERR_NODEVICE);
-    Removed();
-    return;
+    sink->CompleteRequest(dial.request, 0);
+    sink->CallState(dial.call, LINECALLSTATE_DIALING, 0);
   }
   const Clock::time_point dial_sent = Clock::now();
-  sink->CompleteRequest(dial.request, 0);
-  sink->CallState(dial.call, LINECALLSTATE_DIALING, 0);
 
   const int dial_timeout = options_.dial_timeout_ms > 0
                                ? options_.dial_timeout_ms
@@ -430,31 +450,82 @@ void ModemLine::RunCall(const Command& dial) {
 }
 
 void ModemLine::Run() {
+  HCALL offered = 0;  // the incoming call, until answered or gone
+  DWORD rings = 0;
+  Clock::time_point last_ring;
+  Clock::time_point ignore_rings_until;  // a dropped offered call keeps ringing
+  const milliseconds ring_gap(options_.ring_gap_ms);
+  LineEventSink* sink;
+  {
+    std::lock_guard lock(mu_);
+    sink = sink_;
+  }
   while (!stop_) {
     Command command;
     if (PopCommand(&command)) {
-      if (command.kind == Command::Kind::kDial) {
+      if (command.kind == Command::Kind::kDial ||
+          (command.kind == Command::Kind::kAnswer && command.call == offered)) {
+        offered = 0;
         RunCall(command);
         if (!port_.is_open()) return;  // the device went away
+      } else if (command.kind == Command::Kind::kAnswer) {
+        sink->CompleteRequest(command.request, LINEERR_INVALCALLSTATE);
       } else {
-        // A drop for a call that has already ended.
-        LineEventSink* sink;
-        {
+        // A drop for a call that has already ended, or for the offered
+        // call, whose further rings are then let go by.
+        if (command.call == offered) {
+          offered = 0;
+          ignore_rings_until = Clock::now() + ring_gap;
           std::lock_guard lock(mu_);
-          sink = sink_;
+          active_call_ = 0;
         }
         sink->CompleteRequest(command.request, 0);
         sink->CallState(command.call, LINECALLSTATE_IDLE, 0);
       }
       continue;
     }
-    // Idle: watch the port for its disappearance; what a modem says
-    // unasked (RING) is not acted on.
-    pending_input_.clear();
-    HayesResult ignored;
-    if (WaitFor(Clock::now() + milliseconds(kIdleWaitMs), true, &ignored) == Wait::kGone) {
+    // Idle: watch for rings and for the port's disappearance.
+    const Clock::time_point deadline = offered != 0 ? last_ring + ring_gap : Clock::now() + milliseconds(kIdleWaitMs);
+    HayesResult result = HayesResult::kNone;
+    const Wait wait = WaitFor(deadline, true, &result, true);
+    if (wait == Wait::kGone) {
       Removed();
       return;
+    }
+    const Clock::time_point now = Clock::now();
+    if (wait == Wait::kResult && result == HayesResult::kRing) {
+      if (now < ignore_rings_until) {
+        ignore_rings_until = now + ring_gap;
+        continue;
+      }
+      if (offered == 0) {
+        {
+          std::lock_guard lock(mu_);
+          if (active_call_ != 0) continue;  // a dial of ours is starting
+          active_call_ = kOfferPending;
+        }
+        CallDetails details;
+        details.media_mode = LINEMEDIAMODE_UNKNOWN;
+        details.origin = LINECALLORIGIN_EXTERNAL;
+        offered = sink->OfferCall(details);
+        std::lock_guard lock(mu_);
+        active_call_ = offered;
+        if (offered == 0) {
+          ignore_rings_until = now + ring_gap;  // no one takes calls
+          continue;
+        }
+        rings = 0;
+      }
+      last_ring = now;
+      sink->Ringing(0, ++rings);
+    } else if (wait == Wait::kTimeout && offered != 0 && now >= last_ring + ring_gap) {
+      // The caller gave up before anyone answered.
+      {
+        std::lock_guard lock(mu_);
+        active_call_ = 0;
+      }
+      sink->CallState(offered, LINECALLSTATE_IDLE, 0);
+      offered = 0;
     }
   }
 }

@@ -29,6 +29,12 @@
 // pseudo-terminal. A port that goes away (read error, hang-up) ends the call
 // and closes the line (DeviceRemoved); the next open starts afresh.
 //
+// Incoming calls: a RING while the line is idle offers a call (its media mode
+// unknown) and reports the ring (LINE_LINEDEVSTATE, counted); answering sends
+// ATA and the call goes on as a data call; rings that stop for the ring gap
+// end the offered call (IDLE); dropping an offered call ignores the rest of
+// its rings.
+//
 // Threads: one worker thread per open line owns the port; the service's
 // calls only validate and queue commands for it, so none of them blocks.
 
@@ -60,13 +66,14 @@ class ModemLine : public LineDevice {
   LONG MakeCall(DWORD request, HCALL call, const std::string& address,
                 const CallRequest& params) override;
   LONG Drop(DWORD request, HCALL call) override;
+  LONG Answer(DWORD request, HCALL call) override;
   LONG CommHandle(HCALL call, int* fd) override;
   std::vector<std::uint8_t> DevConfig() const override;
   LONG SetDevConfig(const std::vector<std::uint8_t>& config) override;
 
  private:
   struct Command {
-    enum class Kind { kDial, kDrop } kind;
+    enum class Kind { kDial, kAnswer, kDrop } kind;
     DWORD request = 0;
     HCALL call = 0;
     std::string dial;  // the dial command, without CR
@@ -76,13 +83,16 @@ class ModemLine : public LineDevice {
   using Clock = std::chrono::steady_clock;
 
   void Run();
-  void RunCall(const Command& dial);
+  // Runs one call from its dial (or its answer) to its end.
+  void RunCall(const Command& start);
   // Sends a command and waits for its result (commands queued meanwhile
   // wait). kResult with *result set, or why there is none.
   Wait SendCommand(const std::string& command, int timeout_ms, HayesResult* result);
   // Waits for the next result line until the deadline; with
-  // commands_interrupt, a queued command ends the wait too.
-  Wait WaitFor(Clock::time_point deadline, bool commands_interrupt, HayesResult* result);
+  // commands_interrupt, a queued command ends the wait too. RING counts as
+  // a result only with want_ring.
+  Wait WaitFor(Clock::time_point deadline, bool commands_interrupt, HayesResult* result,
+               bool want_ring = false);
   void Settings(ModemSettings* settings) const;
   void HangUp(bool online, bool dialing, Clock::time_point dial_sent);
   void SleepUntil(Clock::time_point when);

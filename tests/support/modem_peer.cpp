@@ -78,6 +78,11 @@ bool ModemPeer::WaitForCommand(const std::string& prefix, std::chrono::milliseco
   });
 }
 
+void ModemPeer::Ring() {
+  std::lock_guard lock(mu_);
+  Answer("RING", 2);
+}
+
 void ModemPeer::RemoteHangUp() {
   std::lock_guard lock(mu_);
   online_ = false;
@@ -166,7 +171,7 @@ void ModemPeer::HandleLine(const std::string& raw) {
   } else if (u.rfind("ATH", 0) == 0) {
     online_ = false;
     Answer("OK", 0);
-  } else if (u.rfind("ATD", 0) == 0) {
+  } else if (u.rfind("ATD", 0) == 0 || u == "ATA") {
     dialling_ = true;
     dial_voice_ = !u.empty() && u.back() == ';' && !behaviour_.ignore_semicolon;
     dial_received_ = std::chrono::steady_clock::now();

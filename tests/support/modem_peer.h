@@ -51,6 +51,8 @@ class ModemPeer {
   // Waits until a command starting with prefix has been received.
   bool WaitForCommand(const std::string& prefix, std::chrono::milliseconds timeout) const;
 
+  // A call comes in: one "RING". ATA then answers it with the outcome.
+  void Ring();
   // The far end hangs up a connected call ("NO CARRIER").
   void RemoteHangUp();
   // The device disappears: the pseudo-terminal's master side is closed.

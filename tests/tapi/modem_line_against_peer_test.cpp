@@ -70,6 +70,7 @@ class ModemLineTest : public ::testing::Test {
     o.dial_settle_ms = 30;
     o.escape_guard_ms = 40;
     o.abort_wait_ms = 300;
+    o.ring_gap_ms = 300;
     return o;
   }
 
@@ -345,6 +346,51 @@ TEST_F(ModemLineTest, ModemSilentAfterTheDialIsHungUpAtTheDialTimeout) {
   EXPECT_EQ(LastMode(call), LINEDISCONNECTMODE_UNAVAIL);
   EXPECT_EQ(peer_->Commands().back(), "ATH");
   ASSERT_TRUE(DropAndWait(call));
+}
+
+TEST_F(ModemLineTest, RingsOfferACallThatIsAnsweredWithATA) {
+  const HLINE line = Open();
+  ASSERT_EQ(lineSetStatusMessages(line, LINEDEVSTATE_RINGING, 0), 0);
+  peer_->Ring();
+  ASSERT_TRUE(WaitUntil([] { return !Recorder::Get().Of(LINE_LINEDEVSTATE).empty(); }));
+  peer_->Ring();
+  ASSERT_TRUE(WaitUntil([] { return Recorder::Get().Of(LINE_LINEDEVSTATE).size() == 2; }));
+  const auto offered = Recorder::Get().Of(LINE_CALLSTATE);
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0].p1, LINECALLSTATE_OFFERING);
+  EXPECT_EQ(offered[0].p3, LINECALLPRIVILEGE_OWNER);
+  EXPECT_EQ(Recorder::Get().Of(LINE_LINEDEVSTATE)[1].p3, 2u);  // the ring count
+  const HCALL call = static_cast<HCALL>(offered[0].device);
+  // While a call is offered the modem cannot dial.
+  HCALL other = 0;
+  EXPECT_EQ(Dial(line, &other, "1", kData), LINEERR_CALLUNAVAIL);
+
+  ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+  ASSERT_TRUE(WaitState(call, LINECALLSTATE_CONNECTED));
+  EXPECT_EQ(peer_->Commands().back(), "ATA");
+  ASSERT_TRUE(DropAndWait(call));
+  EXPECT_NE(peer_->Received().find("+++"), std::string::npos);
+}
+
+TEST_F(ModemLineTest, RingsThatStopOrAreRejectedEndTheOfferedCall) {
+  Open();
+  peer_->Ring();
+  ASSERT_TRUE(WaitUntil([] { return !Recorder::Get().Of(LINE_CALLSTATE).empty(); }));
+  const HCALL gave_up = static_cast<HCALL>(Recorder::Get().Of(LINE_CALLSTATE)[0].device);
+  ASSERT_TRUE(WaitState(gave_up, LINECALLSTATE_IDLE));  // after the ring gap
+  ASSERT_EQ(lineDeallocateCall(gave_up), 0);
+
+  peer_->Ring();
+  ASSERT_TRUE(WaitUntil([] { return Recorder::Get().Of(LINE_CALLSTATE).size() == 3; }));
+  const HCALL rejected = static_cast<HCALL>(Recorder::Get().Of(LINE_CALLSTATE)[2].device);
+  ASSERT_NE(rejected, gave_up);
+  ASSERT_TRUE(DropAndWait(rejected));
+  // Its further rings offer nothing new.
+  peer_->Ring();
+  Pump(std::chrono::milliseconds(100));
+  EXPECT_EQ(Recorder::Get().Of(LINE_CALLSTATE).size(), 4u);
+  const auto commands = peer_->Commands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "ATA"), 0);
 }
 
 TEST_F(ModemLineTest, DangerousDialStringsAreRefusedAndNothingIsWritten) {
