@@ -28,7 +28,10 @@ void Notifier::customEvent(QEvent* event) {
   for (const auto& [cell, handle] : n.handle_writes) {
     if (cell != nullptr) *cell = handle;
   }
-  if (callback_ != nullptr) callback_(n.device, n.message, n.instance, n.param1, n.param2, n.param3);
+  if (callback_ == nullptr) return;
+  in_callback_ = true;
+  callback_(n.device, n.message, n.instance, n.param1, n.param2, n.param3);
+  in_callback_ = false;
 }
 
 }  // namespace telvora::tapi

@@ -37,6 +37,9 @@ class Notifier : public QObject {
   // No callback runs after this returns (on the notifier's thread; from
   // another thread, none starts after it).
   void Close() { closed_.store(true); }
+  // True while the callback runs (on the notifier's thread): the notifier
+  // must then not be deleted under its own feet.
+  bool InCallback() const { return in_callback_; }
 
  protected:
   void customEvent(QEvent* event) override;
@@ -44,6 +47,7 @@ class Notifier : public QObject {
  private:
   LINECALLBACK callback_;
   std::atomic<bool> closed_{false};
+  bool in_callback_ = false;
 };
 
 }  // namespace telvora::tapi

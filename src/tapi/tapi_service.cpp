@@ -502,7 +502,10 @@ LONG TapiService::ShutdownApp(DWORD handle, bool phone) {
       }
       if (Notifier* notifier = app->notifier.data()) {
         notifier->Close();
-        if (notifier->thread() == QThread::currentThread()) {
+        // Deleted at once where that is safe, which also discards what is
+        // still queued for it; from another thread, or from inside its own
+        // callback, later (it delivers nothing more either way).
+        if (notifier->thread() == QThread::currentThread() && !notifier->InCallback()) {
           delete notifier;
         } else {
           notifier->deleteLater();

@@ -112,6 +112,24 @@ TEST_F(CallbackTest, NothingArrivesAfterShutdown) {
   EXPECT_TRUE(Recorder::Get().All().empty());
 }
 
+TEST_F(CallbackTest, ShutdownFromInsideTheCallbackEndsDelivery) {
+  const HLINE line = OpenLine();
+  ASSERT_EQ(lineSetStatusMessages(line, LINEDEVSTATE_RINGING, 0), 0);
+  int seen = 0;
+  Recorder::Get().SetHook([&](const Received&) {
+    if (++seen == 1) {
+      EXPECT_EQ(lineShutdown(app_), 0);
+      app_ = 0;
+    }
+  });
+  labs_[0]->Ring(1);
+  labs_[0]->Ring(2);
+  labs_[0]->Ring(3);
+  ASSERT_TRUE(WaitUntil([&] { return seen > 0; }));
+  Pump();
+  EXPECT_EQ(seen, 1);
+}
+
 TEST_F(CallbackTest, InitialisationChecksItsArguments) {
   HLINEAPP app = 0;
   DWORD devices = 0, version = kApiVersion22;
