@@ -487,6 +487,7 @@ TEST_F(ModemLineTest, DeviceConfigurationIsKeptInThePlatformStore) {
   ASSERT_EQ(lineGetDevConfig(0, config, "comm/datamodem"), 0);
   EXPECT_EQ(config->dwStringFormat, STRINGFORMAT_BINARY);
   ASSERT_EQ(config->dwStringSize, kDeviceConfigSize);
+  EXPECT_EQ(config->dwStringOffset, sizeof(VARSTRING));  // callers take the block at byte 24
   const std::uint8_t* block = buf.data() + config->dwStringOffset;
   DWORD subtype, volume, mode;
   std::memcpy(&subtype, block + 48, 4);
