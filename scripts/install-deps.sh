@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libicu-dev
   googletest libgtest-dev libgmock-dev
-  libsqlite3-dev libbenchmark-dev
+  libsqlite3-dev libbenchmark-dev nlohmann-json3-dev
   fonts-wine fonts-dejavu-core
 )
 
