@@ -132,6 +132,7 @@ std::size_t TBlobBlocks::ReadData(const TBlock& block, std::size_t offset, std::
   const std::size_t used = std::min<std::size_t>(block.UsedBytes(), data_size_);
   if (offset >= used) return 0;
   const std::size_t copied = std::min({count, used - offset, destination.size()});
+  if (copied == 0) return 0;
   std::memcpy(destination.data(), block.Data().data() + offset, copied);
   return copied;
 }
@@ -140,7 +141,8 @@ void TBlobBlocks::WriteData(TBlock& block, std::size_t offset, std::span<const s
   if (offset > data_size_ || source.size() > data_size_ - offset) {
     RaiseTableError(VORA_INVALIDBLOBLEN, file_.TableName());
   }
-  std::memcpy(block.MutableData().data() + offset, source.data(), source.size());
+  std::span<std::uint8_t> data = block.MutableData();
+  if (!source.empty()) std::memcpy(data.data() + offset, source.data(), source.size());
   block.SetUsedBytes(static_cast<std::uint16_t>(offset + source.size()));
 }
 

@@ -26,6 +26,7 @@ void TBlobBuffer::Load(TBlobBlocks& blocks) {
 std::size_t TBlobBuffer::Read(std::size_t offset, std::size_t count, std::span<std::uint8_t> destination) const {
   if (offset >= value_.size()) return 0;
   const std::size_t copied = std::min({count, value_.size() - offset, destination.size()});
+  if (copied == 0) return 0;
   std::memcpy(destination.data(), value_.data() + offset, copied);
   return copied;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 #include "memory_blob_block_file.h"
@@ -189,6 +190,9 @@ struct FaultCase {
   int code;
   bool pin_block_2 = false;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.what; }
 
 class BlobChainFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
