@@ -289,14 +289,14 @@ TRecord* TDataFile::Append(std::int32_t n) {
 std::int32_t TDataFile::ReadAheadCount(std::int32_t n, ReadDirection direction, bool read_ahead,
                                        std::optional<std::int32_t> cursor_read_ahead) const {
   if (!read_ahead) return 1;
+  const std::int64_t to_end = std::int64_t{header_.NextRecordNumber()} - n;
   std::int64_t k = cursor_read_ahead
                        ? std::int64_t{*cursor_read_ahead}
-                       : std::max<std::int64_t>(1, kDefaultReadAheadBytes / std::max<std::uint16_t>(header_.RecordSize(), 1));
+                       : std::min<std::int64_t>(
+                             std::max<std::int64_t>(1, kDefaultReadAheadBytes / std::max<std::uint16_t>(header_.RecordSize(), 1)),
+                             to_end);
   // Never at or past the next record number, never before slot 1.
-  const std::int64_t room = direction == ReadDirection::kForward
-                                ? std::int64_t{header_.NextRecordNumber()} - n
-                                : std::int64_t{n};
-  k = std::min(k, room);
+  k = std::min<std::int64_t>(k, direction == ReadDirection::kForward ? to_end : std::int64_t{n});
   // A read larger than the cache would evict its own first records.
   k = std::min<std::int64_t>(k, static_cast<std::int64_t>(std::max<std::size_t>(capacity_, 1)));
   return static_cast<std::int32_t>(std::max<std::int64_t>(k, 1));

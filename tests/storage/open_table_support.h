@@ -90,29 +90,23 @@ inline void DeleteRecordAt(TDataTable& table, std::int32_t n) {
 inline constexpr std::uint8_t kRootLeafPage = 3;
 inline constexpr std::size_t kPageEntriesOffset = 13;
 
-// Writes slot 31's tree as one root leaf over every slot.
-inline void WriteRecordIdIndex(TDataTable& table) {
-  TDataFile& data = table.data_file();
+struct LeafEntry {
+  std::vector<std::uint8_t> key;
+  std::int32_t record;
+};
+
+// A signed 32-bit value as a key: big-endian with the sign bit inverted.
+inline void AppendIntegerKey(std::vector<std::uint8_t>& key, std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value) ^ 0x80000000u;
+  for (int i = 0; i < 4; ++i) key.push_back(static_cast<std::uint8_t>(bits >> (24 - 8 * i)));
+}
+
+// Writes the entries (sorted here) as the one root leaf of index `slot`.
+inline void WriteRootLeaf(TDataTable& table, int slot_number, std::vector<LeafEntry> entries) {
   TIndexFile& index = table.index_file();
-  struct Entry {
-    std::array<std::uint8_t, 5> key;
-    std::int32_t record;
-  };
-  std::vector<Entry> entries;
-  for (std::int32_t n = 1; n <= data.PhysicalRecordCount(); ++n) {
-    TRecord* record = data.GetRecord(n);
-    ASSERT_NE(record, nullptr);
-    Entry entry{};
-    entry.key[0] = record->Deleted() ? 1 : 0;
-    const auto id = static_cast<std::uint32_t>(record->AutoIncWord()) ^ 0x80000000u;
-    for (int i = 0; i < 4; ++i) entry.key[1 + i] = static_cast<std::uint8_t>(id >> (24 - 8 * i));
-    entry.record = n;
-    entries.push_back(entry);
-    data.ReleaseRecord(record);
-  }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+  std::sort(entries.begin(), entries.end(), [](const LeafEntry& a, const LeafEntry& b) { return a.key < b.key; });
   TIndexFileHeader& header = index.MutableHeader();
-  TIndexDescriptor slot = header.Descriptor(kRecordIdIndexSlot);
+  TIndexDescriptor slot = header.Descriptor(slot_number);
   if (entries.empty()) return;
   std::int32_t page = slot.RootPage();
   if (page == 0) page = index.TakeNextPageNumber();
@@ -120,14 +114,58 @@ inline void WriteRecordIdIndex(TDataTable& table) {
   image[0] = kRootLeafPage;
   StoreLittle<std::uint16_t>(image, 1, static_cast<std::uint16_t>(entries.size()));
   std::size_t at = kPageEntriesOffset;
-  for (const Entry& entry : entries) {
+  for (const LeafEntry& entry : entries) {
     std::copy(entry.key.begin(), entry.key.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
-    StoreLittle<std::int32_t>(image, at + 5, entry.record);
-    at += 9;
+    at += entry.key.size();
+    StoreLittle<std::int32_t>(image, at, entry.record);
+    at += 4;
   }
   index.WritePageImage(page, image);
   slot.SetRootPage(page);
-  header.SetDescriptor(kRecordIdIndexSlot, slot);
+  header.SetDescriptor(slot_number, slot);
+}
+
+// Slot 31 over every slot: deleted flag + record id.
+inline void WriteRecordIdIndex(TDataTable& table) {
+  TDataFile& data = table.data_file();
+  std::vector<LeafEntry> entries;
+  for (std::int32_t n = 1; n <= data.PhysicalRecordCount(); ++n) {
+    TRecord* record = data.GetRecord(n);
+    ASSERT_NE(record, nullptr);
+    LeafEntry entry{{static_cast<std::uint8_t>(record->Deleted() ? 1 : 0)}, n};
+    AppendIntegerKey(entry.key, record->AutoIncWord());
+    entries.push_back(entry);
+    data.ReleaseRecord(record);
+  }
+  WriteRootLeaf(table, kRecordIdIndexSlot, std::move(entries));
+}
+
+// The primary index over one Integer field: flag + value, active records.
+inline void WriteIntegerPrimaryIndex(TDataTable& table, const TFieldLayout& field) {
+  TDataFile& data = table.data_file();
+  std::vector<LeafEntry> entries;
+  for (std::int32_t n = 1; n <= data.PhysicalRecordCount(); ++n) {
+    TRecord* record = data.GetRecord(n);
+    ASSERT_NE(record, nullptr);
+    if (!record->Deleted()) {
+      TRecordImage image(record->MutableImage());
+      LeafEntry entry{{static_cast<std::uint8_t>(image.IsNull(field) ? 0 : 1)}, n};
+      AppendIntegerKey(entry.key, image.GetInteger(field));
+      entries.push_back(entry);
+    }
+    data.ReleaseRecord(record);
+  }
+  WriteRootLeaf(table, kPrimaryIndexSlot, std::move(entries));
+}
+
+// A unique primary index on one Integer field.
+inline TIndexDescriptor IntegerPrimaryKey(std::uint16_t field_number) {
+  TIndexDescriptor primary;
+  primary.SetKeyLength(5);
+  primary.SetUnique(true);
+  primary.SetKeyFieldCount(1);
+  primary.SetKeyFieldNumber(0, field_number);
+  return primary;
 }
 
 // The field layouts of an open table, by position (0-based).
