@@ -175,7 +175,9 @@ bool TDataTable::LockRecord(std::int32_t n) {
   const auto offset = RecordLockOffset(static_cast<std::uint32_t>(n));
   bool changed = false;
   if (!settings_.StrictChangeDetection) changed = SharedLock();
+  last_record_lock_attempts_ = 0;
   for (std::uint32_t retries = 0;; ++retries) {
+    ++last_record_lock_attempts_;
     if (data_.LockRange(offset, kRecordLockLength)) {
       held_records_.insert(n);
       deferred_unlocks_.erase(n);

@@ -136,6 +136,8 @@ class TDataTable : public TTableFileOwner {
   bool write_lock_held() const { return write_lock_held_; }
   bool table_locked() const { return table_locked_; }
   bool in_transaction() const { return in_transaction_; }
+  // Attempts the last LockRecord made on the record's byte.
+  std::uint32_t last_record_lock_attempts() const { return last_record_lock_attempts_; }
   const std::set<std::int32_t>& held_records() const { return held_records_; }
   const std::set<std::int32_t>& deferred_unlocks() const { return deferred_unlocks_; }
   // Records locked by one of this table's cursors (kept by the cursors).
@@ -195,6 +197,7 @@ class TDataTable : public TTableFileOwner {
   bool write_took_blob_ = false;
   bool table_locked_ = false;
   bool in_transaction_ = false;
+  std::uint32_t last_record_lock_attempts_ = 0;
   std::set<std::int32_t> held_records_;
   std::set<std::int32_t> cursor_locked_records_;
   std::set<std::int32_t> deferred_unlocks_;

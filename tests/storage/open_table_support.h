@@ -24,6 +24,7 @@
 #include "sample_tables.h"
 #include "storage/byte_image.h"
 #include "storage/data_table.h"
+#include "storage/file_list.h"
 #include "storage/index_file.h"
 #include "storage/lock_map.h"
 #include "storage/record_image.h"
