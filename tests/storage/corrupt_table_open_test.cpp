@@ -136,7 +136,9 @@ TEST_F(CorruptTableOpenTest, EachMutationGivesItsCodeAndLeavesNothingOpen) {
     WriteFiles(dir.path(), "Bad", files);
     EXPECT_EQ(OpenAndCheck(dir.path(), "Bad"), m.code);
     EXPECT_FALSE(AnyFileListed(dir.path(), "Bad"));
-    if (m.checker_rejects) EXPECT_EQ(telvora::testing::RunTableCheck(dir / "Bad").exit_code, 1);
+    if (m.checker_rejects) {
+      EXPECT_EQ(telvora::testing::RunTableCheck(dir / "Bad").exit_code, 1);
+    }
   }
 }
 
