@@ -321,13 +321,25 @@ void TDataFile::LoadSlots(std::int32_t first, std::int32_t count) {
     }
   } reading(*this, first, first + count - 1);
 
+  // Records loaded by this read are held until it ends, so that making room
+  // for the later ones never evicts the earlier ones (record n among them).
+  std::vector<TRecord*> loaded;
+  struct Unpin {
+    std::vector<TRecord*>& records;
+    ~Unpin() {
+      for (TRecord* r : records) r->Unpin();
+    }
+  } unpin{loaded};
   const std::size_t whole = got / record_size;
+  loaded.reserve(whole);
   for (std::size_t i = 0; i < whole; ++i) {
     const auto n = static_cast<std::int32_t>(first + static_cast<std::int32_t>(i));
     const std::span<const std::uint8_t> slot(read_scratch_.data() + i * record_size, record_size);
     TRecord* record = FindCached(n);
     if (record != nullptr && (record->modified_ || record->pin_count_ > 0)) continue;
     if (record == nullptr) record = TakeRecordObject(n);
+    record->Pin();
+    loaded.push_back(record);
     std::span<std::uint8_t> image = record->MutableImage();
     std::memcpy(image.data(), slot.data(), record_size);
     // Unscrambled first: bytes 1-4 of the file image are scrambled too.

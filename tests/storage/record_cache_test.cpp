@@ -120,6 +120,24 @@ TEST_F(RecordCacheTest, PinnedRecordsMakeTheCacheGrowBy64) {
   table->CloseFiles();
 }
 
+TEST_F(RecordCacheTest, AReadAheadNeverEvictsItsOwnRecords) {
+  MakeNumberedTable(dir_.path(), "Own", 5);
+  TTableSettings settings = testing::QuickLockSettings();
+  settings.DataBufferBytes = 2 * kSmallRecordSize;
+  auto table = testing::OpenTable(dir_.path(), "Own", true, settings);
+  TDataFile& data = table->data_file();
+  TRecord* held = data.GetRecord(1);
+  // Room for one more record, a read of two: the second must not push out
+  // the first, which is the one asked for.
+  TRecord* three = data.GetRecord(3, ReadDirection::kForward, true, 2);
+  ASSERT_NE(three, nullptr);
+  EXPECT_EQ(three->RecordNumber(), 3);
+  EXPECT_EQ(CachedNumbers(data, 5), (std::set<std::int32_t>{1, 3, 4}));
+  data.ReleaseRecord(three);
+  data.ReleaseRecord(held);
+  table->CloseFiles();
+}
+
 TEST_F(RecordCacheTest, RecordsDroppedWhilePinnedStayUsableUntilReleased) {
   MakeNumberedTable(dir_.path(), "Drop", 3);
   auto table = testing::OpenTable(dir_.path(), "Drop", true);
