@@ -437,14 +437,24 @@ void TDataTable::Commit(bool force_flush) {
 void TDataTable::Rollback() {
   if (!in_transaction_) return;
   in_transaction_ = false;
-  DropCaches();
-  data_.TrimCache();
-  index_.TrimPages();
-  blob_.TrimBlocks();
-  data_.RereadHeader();
-  index_.RereadHeader();
-  if (HasBlobFile()) blob_.RereadHeader();
-  index_.DropTemporaryPages();
+  try {
+    DropCaches();
+    data_.TrimCache();
+    index_.TrimPages();
+    blob_.TrimBlocks();
+    data_.RereadHeader();
+    index_.RereadHeader();
+    if (HasBlobFile()) blob_.RereadHeader();
+    index_.DropTemporaryPages();
+  } catch (...) {
+    // The table lock must not outlive the transaction.
+    try {
+      UnlockTable();
+    } catch (...) {
+      // The first failure is the one to report.
+    }
+    throw;
+  }
   UnlockTable();
 }
 
