@@ -1,24 +1,22 @@
 #pragma once
-// TBlobBlockCache: what the BLOB file and its owning table need from the
-// block cache of that file, so that the file can hold the cache by pointer.
+// TBlobBlockCache: the cached blocks of one BLOB file, as the BLOB file and
+// its open table see them. The BLOB block code implements it; the BLOB file
+// calls it when one is attached (flushes, change detection, rollback,
+// close) and does nothing for blocks while none is.
 //
-// The table flushes, drops and trims it (change detection, rollback, close
-// and the flush policy); the concrete cache is TBlobBlocks. Called by the
-// thread that uses the table at the moment.
+// Called from the thread that uses the table, under its locks.
 
 namespace telvora::storage {
 
 class TBlobBlockCache {
  public:
   virtual ~TBlobBlockCache() = default;
-
-  // Writes the modified, unpinned blocks in runs of consecutive block
-  // numbers. Returns whether anything was written.
+  // Writes the modified, unpinned blocks in runs of consecutive numbers;
+  // returns whether anything was written.
   virtual bool WriteModifiedBlocks() = 0;
-  // Forgets every cached block, discarding changes not yet written.
+  // Forgets every cached block, modified or not.
   virtual void DropBlocks() = 0;
-  // Evicts blocks until the cache holds no more than its capacity (or
-  // nothing more can be evicted).
+  // Evicts clean blocks beyond the cache's capacity.
   virtual void Trim() = 0;
 };
 
