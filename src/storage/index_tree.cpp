@@ -363,89 +363,99 @@ void TIndexTree::RemoveFromBranch(int level, int entry) {
 
 void TIndexTree::Balance(int level) {
   const int entry = path_[level - 1].position;
-  bool merged = false;
-  bool lone_empty = false;
+  bool lone = false;
+  bool empty = false;
   {
     Pinned parent(*this, path_[level - 1].page);
-    if (parent->count() < 2) {
-      // No sibling under the same parent; an empty page still has to go.
-      Pinned page(*this, path_[level].page);
-      lone_empty = page->count() == 0;
-    } else {
-    const bool use_left = entry > 0;
-    const int sibling_entry = use_left ? entry - 1 : entry + 1;
     Pinned page(*this, path_[level].page);
-    const std::int32_t sibling_number = parent->Pointer(sibling_entry);
-    if ((use_left ? page->left() : page->right()) != sibling_number || sibling_number == 0) Corrupt();
-    Pinned sibling(*this, sibling_number);
-    const int total = page->count() + sibling->count();
-    if (total < page->Capacity()) {
-      // Merge this page into its sibling and free it.
-      if (use_left) {
-        sibling->InsertEntries(sibling->count(), *page, 0, page->count());
-        sibling->set_right(page->right());
-        if (page->right() != 0) {
-          Pinned right(*this, page->right());
-          right->set_left(sibling->number());
-          right->set_modified(true);
-        }
-      } else {
-        sibling->InsertEntries(0, *page, 0, page->count());
-        sibling->set_left(page->left());
-        if (page->left() != 0) {
-          Pinned left(*this, page->left());
-          left->set_right(sibling->number());
-          left->set_modified(true);
-        }
-        parent->ReplaceKey(sibling_entry, sibling->Key(0));
-      }
-      page->RemoveAll();
-      sibling->RecomputeCompression();
-      sibling->set_modified(true);
-      parent->SetSubtreeCount(sibling_entry, CountFor(*sibling));
-      parent->set_modified(true);
-      cache_.FreePage(&*page);
-      merged = true;
-    } else {
-      // Redistribute: the sibling takes the larger half.
-      const int sibling_target = (total + 1) / 2;
-      if (use_left) {
-        const int surplus = sibling->count() - sibling_target;
-        if (surplus > 0) {
-          page->InsertEntries(0, *sibling, sibling->count() - surplus, surplus);
-          sibling->RemoveEntries(sibling->count() - surplus, surplus);
-        } else if (surplus < 0) {
-          sibling->InsertEntries(sibling->count(), *page, 0, -surplus);
-          page->RemoveEntries(0, -surplus);
-        }
-      } else {
-        const int page_target = total - sibling_target;
-        const int surplus = page->count() - page_target;
-        if (surplus > 0) {
-          sibling->InsertEntries(0, *page, page->count() - surplus, surplus);
-          page->RemoveEntries(page->count() - surplus, surplus);
-        } else if (surplus < 0) {
-          page->InsertEntries(page->count(), *sibling, 0, -surplus);
-          sibling->RemoveEntries(0, -surplus);
-        }
-      }
-      page->RecomputeCompression();
-      sibling->RecomputeCompression();
-      page->set_modified(true);
-      sibling->set_modified(true);
-      parent->ReplaceKey(entry, page->Key(0));
-      parent->SetSubtreeCount(entry, CountFor(*page));
-      parent->ReplaceKey(sibling_entry, sibling->Key(0));
-      parent->SetSubtreeCount(sibling_entry, CountFor(*sibling));
-      parent->set_modified(true);
-    }
-    }
+    lone = parent->count() < 2;
+    empty = page->count() == 0;
   }
-  if (lone_empty) {
-    RemoveEmptyPage(level);
+  if (lone) {
+    // No sibling under the same parent; an empty page still has to go.
+    if (empty) RemoveEmptyPage(level);
     return;
   }
-  if (merged) RemoveFromBranch(level - 1, entry);
+  if (MergeOrRedistribute(level, entry)) {
+    RemoveFromBranch(level - 1, entry);
+  } else if (entry == 0) {
+    // An empty first child took its new entries from its right sibling: the
+    // parent's first key changed, and so may the keys above it.
+    UpdateParentKeys(level - 1);
+  }
+}
+
+bool TIndexTree::MergeOrRedistribute(int level, int entry) {
+  Pinned parent(*this, path_[level - 1].page);
+  bool merged = false;
+  const bool use_left = entry > 0;
+  const int sibling_entry = use_left ? entry - 1 : entry + 1;
+  Pinned page(*this, path_[level].page);
+  const std::int32_t sibling_number = parent->Pointer(sibling_entry);
+  if ((use_left ? page->left() : page->right()) != sibling_number || sibling_number == 0) Corrupt();
+  Pinned sibling(*this, sibling_number);
+  const int total = page->count() + sibling->count();
+  if (total < page->Capacity()) {
+    // Merge this page into its sibling and free it.
+    if (use_left) {
+      sibling->InsertEntries(sibling->count(), *page, 0, page->count());
+      sibling->set_right(page->right());
+      if (page->right() != 0) {
+        Pinned right(*this, page->right());
+        right->set_left(sibling->number());
+        right->set_modified(true);
+      }
+    } else {
+      sibling->InsertEntries(0, *page, 0, page->count());
+      sibling->set_left(page->left());
+      if (page->left() != 0) {
+        Pinned left(*this, page->left());
+        left->set_right(sibling->number());
+        left->set_modified(true);
+      }
+      parent->ReplaceKey(sibling_entry, sibling->Key(0));
+    }
+    page->RemoveAll();
+    sibling->RecomputeCompression();
+    sibling->set_modified(true);
+    parent->SetSubtreeCount(sibling_entry, CountFor(*sibling));
+    parent->set_modified(true);
+    cache_.FreePage(&*page);
+    merged = true;
+  } else {
+    // Redistribute: the sibling takes the larger half.
+    const int sibling_target = (total + 1) / 2;
+    if (use_left) {
+      const int surplus = sibling->count() - sibling_target;
+      if (surplus > 0) {
+        page->InsertEntries(0, *sibling, sibling->count() - surplus, surplus);
+        sibling->RemoveEntries(sibling->count() - surplus, surplus);
+      } else if (surplus < 0) {
+        sibling->InsertEntries(sibling->count(), *page, 0, -surplus);
+        page->RemoveEntries(0, -surplus);
+      }
+    } else {
+      const int page_target = total - sibling_target;
+      const int surplus = page->count() - page_target;
+      if (surplus > 0) {
+        sibling->InsertEntries(0, *page, page->count() - surplus, surplus);
+        page->RemoveEntries(page->count() - surplus, surplus);
+      } else if (surplus < 0) {
+        page->InsertEntries(page->count(), *sibling, 0, -surplus);
+        sibling->RemoveEntries(0, -surplus);
+      }
+    }
+    page->RecomputeCompression();
+    sibling->RecomputeCompression();
+    page->set_modified(true);
+    sibling->set_modified(true);
+    parent->ReplaceKey(entry, page->Key(0));
+    parent->SetSubtreeCount(entry, CountFor(*page));
+    parent->ReplaceKey(sibling_entry, sibling->Key(0));
+    parent->SetSubtreeCount(sibling_entry, CountFor(*sibling));
+    parent->set_modified(true);
+  }
+  return merged;
 }
 
 std::optional<TKeyPosition> TIndexTree::Find(const std::uint8_t* key, std::size_t length, bool first_at_or_after) {

@@ -114,6 +114,9 @@ class TIndexTree {
   void RemoveFromBranch(int level, int entry);
   void RemoveEmptyPage(int level);
   void Balance(int level);
+  // Merges the page at level into its sibling (true: the caller removes
+  // its entry from the parent) or shares their entries out.
+  bool MergeOrRedistribute(int level, int entry);
 
   TIndexPageCache& cache_;
   KeyComparator compare_;
