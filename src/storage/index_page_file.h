@@ -26,6 +26,8 @@ namespace telvora::storage {
 // A page number may not pass this, nor a page end this byte offset.
 inline constexpr std::int64_t kMaxIndexPageNumber = 2'000'000'000;
 inline constexpr std::int64_t kMaxIndexFileEnd = 4'000'000'000;
+// More pages than a file can hold: a chain this long has a cycle.
+inline constexpr std::int64_t kMaxIndexPagesInFile = kMaxIndexFileEnd / static_cast<std::int64_t>(kIndexPageSize);
 
 class TIndexPageFile {
  public:

@@ -534,7 +534,8 @@ std::int64_t TIndexTree::KeyCount() {
     n = page->Pointer(0);
   }
   std::int64_t total = 0;
-  while (n != 0) {
+  for (std::int64_t pages = 0; n != 0; ++pages) {
+    if (pages > kMaxIndexPagesInFile) Corrupt();  // the leaves' links run in a circle
     Pinned page(*this, n);
     total += page->count();
     n = page->right();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string_view>
 
 #include "storage/byte_image.h"
@@ -67,6 +68,10 @@ class TDataPageStream {
   }
 
   void Enter(TPage* page, bool writing) {
+    if (!visited_.insert(page->number()).second) {
+      cache_.ReleasePage(page);
+      Corrupt();
+    }
     cache_.ReleasePage(page_);
     page_ = page;
     number_ = page->number();
@@ -82,6 +87,7 @@ class TDataPageStream {
   std::int32_t number_;
   TPage* page_ = nullptr;
   std::size_t position_ = 0;
+  std::set<std::int32_t> visited_;  // a chain that comes back is corrupt
 };
 
 void WriteLength(TDataPageStream& stream, std::size_t length) {

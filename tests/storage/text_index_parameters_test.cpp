@@ -125,5 +125,25 @@ TEST_F(TextIndexParametersTest, ABrokenChainIsCorrupt) {
   }
 }
 
+TEST_F(TextIndexParametersTest, AChainThatRunsInACircleIsCorrupt) {
+  TTextIndexParameters parameters = TTextIndexParameters::Defaults();
+  parameters.stop_words = {std::string(4075, 'X')};
+  WriteTextIndexParameters(cache_, parameters);
+  Reload();
+  // A count of stop words that the chain cannot hold, and a chain that
+  // leads back to its first page.
+  const std::int32_t first = file_.TextDataPage();
+  StoreLittle<std::uint32_t>(file_.pages[first], kPageHeaderSize, 0xFFFFFFFF);
+  const std::int32_t second = LoadLittle<std::int32_t>(file_.pages[first], kPageRightOffset);
+  StoreLittle<std::int32_t>(file_.pages[second], kPageRightOffset, first);
+  std::fill(file_.pages[first].begin() + kPageHeaderSize + 4, file_.pages[first].end(), 0);
+  try {
+    ReadTextIndexParameters(cache_);
+    FAIL() << "read without end";
+  } catch (const EVoraEngineError& error) {
+    EXPECT_EQ(error.EngineCode, VORA_INDEXCORRUPT);
+  }
+}
+
 }  // namespace
 }  // namespace telvora::storage
