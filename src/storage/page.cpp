@@ -1,0 +1,185 @@
+#include "storage/page.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "storage/index_file_header.h"
+
+namespace telvora::storage {
+
+bool TPageFormat::HasSubtreeCounts() const { return attribute == 0 && slot != kTextIndexSlot; }
+
+void TPage::Reset(std::int32_t number, const TPageFormat& format) {
+  number_ = number;
+  format_ = format;
+  kind_ = PageKind::RootBranch;
+  count_ = 0;
+  left_ = 0;
+  right_ = 0;
+  packed_size_ = 0;
+  modified_ = false;
+  pin_count_ = 0;
+  freed_ = false;
+  if (entries_.size() < kPageDataSize) entries_.resize(kBufferStep);
+  std::fill(entries_.begin(), entries_.end(), 0);
+}
+
+void TPage::Reserve(int entries) {
+  const std::size_t needed = std::max<std::size_t>(static_cast<std::size_t>(entries) * Stride(), kPageDataSize);
+  if (entries_.size() >= needed) return;
+  const std::size_t steps = (needed + kBufferStep - 1) / kBufferStep;
+  entries_.resize(steps * kBufferStep, 0);
+}
+
+std::int32_t TPage::Pointer(int i) const {
+  assert(i >= 0 && i < count_);
+  std::int32_t value;
+  std::memcpy(&value, Entry(i) + format_.key_length, sizeof value);
+  return value;
+}
+
+void TPage::SetPointer(int i, std::int32_t value) {
+  assert(i >= 0 && i < count_);
+  std::memcpy(Entry(i) + format_.key_length, &value, sizeof value);
+}
+
+std::int32_t TPage::SubtreeCount(int i) const {
+  assert(i >= 0 && i < count_);
+  std::int32_t value;
+  std::memcpy(&value, Entry(i) + format_.key_length + 4, sizeof value);
+  return value;
+}
+
+void TPage::SetSubtreeCount(int i, std::int32_t value) {
+  assert(i >= 0 && i < count_);
+  std::memcpy(Entry(i) + format_.key_length + 4, &value, sizeof value);
+}
+
+void TPage::SetCompressionCounts(int i, int leading, int trailing) {
+  Entry(i)[format_.key_length + 8] = static_cast<std::uint8_t>(leading);
+  Entry(i)[format_.key_length + 9] = static_cast<std::uint8_t>(trailing);
+}
+
+void TPage::InsertEntry(int at, const std::uint8_t* key, std::int32_t pointer, std::int32_t subtree_count) {
+  assert(at >= 0 && at <= count_);
+  Reserve(count_ + 1);
+  std::uint8_t* place = Entry(at);
+  std::memmove(place + Stride(), place, static_cast<std::size_t>(count_ - at) * Stride());
+  std::memcpy(place, key, format_.key_length);
+  ++count_;
+  SetPointer(at, pointer);
+  SetSubtreeCount(at, subtree_count);
+  SetCompressionCounts(at, 0, 0);
+}
+
+void TPage::InsertEntries(int at, const TPage& from, int from_first, int n) {
+  assert(at >= 0 && at <= count_ && n >= 0 && from_first + n <= from.count_);
+  assert(from.Stride() == Stride());
+  if (n == 0) return;
+  Reserve(count_ + n);
+  std::uint8_t* place = Entry(at);
+  std::memmove(place + static_cast<std::size_t>(n) * Stride(), place,
+               static_cast<std::size_t>(count_ - at) * Stride());
+  std::memcpy(place, from.Entry(from_first), static_cast<std::size_t>(n) * Stride());
+  count_ += n;
+}
+
+void TPage::RemoveEntries(int at, int n) {
+  assert(at >= 0 && n >= 0 && at + n <= count_);
+  if (n == 0) return;
+  std::uint8_t* place = Entry(at);
+  std::memmove(place, place + static_cast<std::size_t>(n) * Stride(),
+               static_cast<std::size_t>(count_ - at - n) * Stride());
+  count_ -= n;
+  std::fill(Entry(count_), Entry(count_) + static_cast<std::size_t>(n) * Stride(), 0);
+}
+
+void TPage::ReplaceKey(int i, const std::uint8_t* key) { std::memmove(MutableKey(i), key, format_.key_length); }
+
+void TPage::RecomputeCompression() {
+  packed_size_ = 0;
+  const std::size_t k = format_.key_length;
+  const bool compressed = IsCompressedLeaf();
+  const bool leading = format_.compression == 1 || format_.compression == 3;
+  const bool trailing = format_.compression == 2 || format_.compression == 3;
+  // The zeros counted by t lie before the record-id suffix, which is always
+  // stored.
+  const std::size_t zone_end =
+      format_.HasRecordIdSuffix() && k >= kEntryPointerLength ? k - kEntryPointerLength : k;
+  for (int i = 0; i < count_; ++i) {
+    int d = 0;
+    int t = 0;
+    if (compressed) {
+      const std::uint8_t* key = Key(i);
+      if (leading && i > 0) {
+        const std::uint8_t* previous = Key(i - 1);
+        std::size_t same = 0;
+        while (same < k && same < static_cast<std::size_t>(kMaxCompressedRun) && key[same] == previous[same]) ++same;
+        d = static_cast<int>(same);
+      }
+      if (trailing && static_cast<std::size_t>(d) < zone_end) {
+        std::size_t zeros = 0;
+        while (zeros < zone_end - static_cast<std::size_t>(d) && zeros < static_cast<std::size_t>(kMaxCompressedRun) &&
+               key[zone_end - 1 - zeros] == 0) {
+          ++zeros;
+        }
+        t = static_cast<int>(zeros);
+      }
+    }
+    SetCompressionCounts(i, d, t);
+    if (compressed) packed_size_ += DiskEntrySize(i);
+  }
+}
+
+std::size_t TPage::DiskEntrySize(int i) const {
+  const std::size_t k = format_.key_length;
+  if (IsBranch()) return k + kEntryPointerLength + (format_.HasSubtreeCounts() ? kEntryCountLength : 0);
+  const std::size_t d = static_cast<std::size_t>(Leading(i));
+  const std::size_t t = static_cast<std::size_t>(Trailing(i));
+  switch (format_.compression) {
+    case 1: return 1 + k - d + kEntryPointerLength;
+    case 2: return 1 + k - t + kEntryPointerLength;
+    case 3: return 2 + k - d - t + kEntryPointerLength;
+    default: return k + kEntryPointerLength;
+  }
+}
+
+int TPage::Capacity() const {
+  if (IsBranch()) return BranchCapacity(format_.key_length, format_.HasSubtreeCounts());
+  return LeafCapacity(format_.key_length);
+}
+
+bool TPage::Overfull() const {
+  if (IsCompressedLeaf()) return packed_size_ > kPageDataSize;
+  return count_ > Capacity();
+}
+
+std::int64_t TPage::TotalSubtreeCount() const { return CountBefore(count_); }
+
+std::int64_t TPage::CountBefore(int i) const {
+  if (!IsBranch()) return i;
+  std::int64_t sum = 0;
+  for (int j = 0; j < i; ++j) sum += SubtreeCount(j);
+  return sum;
+}
+
+int TPage::ConsecutiveRecordRun(int i, int direction) const {
+  int run = 1;
+  for (int j = i + direction; j >= 0 && j < count_; j += direction) {
+    if (Pointer(j) != Pointer(j - direction) + direction) break;
+    ++run;
+  }
+  return run;
+}
+
+std::span<std::uint8_t> TPage::Data() {
+  Reserve(0);
+  return std::span<std::uint8_t>(entries_).first(kPageDataSize);
+}
+
+std::span<const std::uint8_t> TPage::Data() const {
+  return std::span<const std::uint8_t>(entries_).first(std::min(entries_.size(), kPageDataSize));
+}
+
+}  // namespace telvora::storage
