@@ -40,6 +40,7 @@ void TDataTable::ConfigureFiles() {
   const TableFileNames names = MakeTableFileNames(directory_, table_name_);
   const auto configure = [this](TFileHandler& file, const std::string& name) {
     file.set_file_name(name);
+    file.set_error_name(table_name_);
     file.set_in_memory(in_memory_);
     file.set_exclusive(exclusive_);
     file.set_temporary(temporary_);

@@ -36,7 +36,7 @@ TFileHandler::TFileHandler() = default;
 TFileHandler::~TFileHandler() { TFileHandler::Close(); }
 
 void TFileHandler::Raise(std::uint16_t code) const {
-  RaiseEngineError(code, ErrorContextTexts{.table = file_name_});
+  RaiseEngineError(code, ErrorContextTexts{.table = error_name_.empty() ? file_name_ : error_name_});
 }
 
 TAbstractFile& TFileHandler::OpenFile() const {

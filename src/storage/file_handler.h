@@ -101,6 +101,9 @@ class TFileHandler {
 
   // Settings, read by Open and Create.
   void set_file_name(const std::string& name) { file_name_ = name; }
+  // The name errors give for the file: the table's name as its user gave
+  // it ("Table 'PhoneBook' does not exist"); the file name until set.
+  void set_error_name(const std::string& name) { error_name_ = name; }
   void set_in_memory(bool in_memory) { in_memory_ = in_memory; }
   void set_exclusive(bool exclusive) { exclusive_ = exclusive; }
   void set_temporary(bool temporary) { temporary_ = temporary; }
@@ -129,6 +132,7 @@ class TFileHandler {
   void Attach(std::int64_t result, TAbstractFile* file);
 
   std::string file_name_;
+  std::string error_name_;
   bool in_memory_ = false;
   bool exclusive_ = false;
   bool temporary_ = false;

@@ -18,11 +18,10 @@
 #include "storage/file_handler.h"
 #include "storage/index_file_header.h"
 #include "storage/index_page_caches.h"
+#include "storage/page_image.h"
 #include "storage/table_file_owner.h"
 
 namespace telvora::storage {
-
-inline constexpr std::size_t kIndexPageSize = 4096;
 
 class TIndexFile : public TFileHandler {
  public:
