@@ -1,0 +1,333 @@
+#pragma once
+// The telephony service's basic types and constants, with the numbers the
+// Windows Telephony API gives them, so that code written against that API
+// (request ids, negative LINEERR_/PHONEERR_ codes, state bits) works here
+// unchanged. Only what the service implements or reports is listed.
+
+#include <cstdint>
+
+namespace telvora::tapi {
+
+using DWORD = std::uint32_t;
+using WORD = std::uint16_t;
+using LONG = std::int32_t;
+using DWORD_PTR = std::uintptr_t;
+
+// Handles are 32-bit numbers handed out by the service; 0 is never valid.
+using HLINEAPP = DWORD;
+using HPHONEAPP = DWORD;
+using HLINE = DWORD;
+using HPHONE = DWORD;
+using HCALL = DWORD;
+using HINSTANCE = void*;
+using HWND = DWORD_PTR;
+
+// The notification callback: device handle, message, the callback instance
+// given to lineOpen/phoneOpen, and three message parameters.
+using LINECALLBACK = void (*)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwCallbackInstance,
+                              DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+using PHONECALLBACK = LINECALLBACK;
+
+// API versions the service negotiates (1.3 to 2.2).
+inline constexpr DWORD kApiVersion13 = 0x00010003;
+inline constexpr DWORD kApiVersion14 = 0x00010004;
+inline constexpr DWORD kApiVersion20 = 0x00020000;
+inline constexpr DWORD kApiVersion21 = 0x00020001;
+inline constexpr DWORD kApiVersion22 = 0x00020002;
+inline constexpr DWORD kLowestApiVersion = kApiVersion13;
+inline constexpr DWORD kHighestApiVersion = kApiVersion22;
+
+// Line errors.
+inline constexpr LONG LINEERR_ALLOCATED = static_cast<LONG>(0x80000001);
+inline constexpr LONG LINEERR_BADDEVICEID = static_cast<LONG>(0x80000002);
+inline constexpr LONG LINEERR_BEARERMODEUNAVAIL = static_cast<LONG>(0x80000003);
+inline constexpr LONG LINEERR_CALLUNAVAIL = static_cast<LONG>(0x80000005);
+inline constexpr LONG LINEERR_INCOMPATIBLEAPIVERSION = static_cast<LONG>(0x8000000C);
+inline constexpr LONG LINEERR_INCOMPATIBLEEXTVERSION = static_cast<LONG>(0x8000000D);
+inline constexpr LONG LINEERR_INUSE = static_cast<LONG>(0x8000000F);
+inline constexpr LONG LINEERR_INVALADDRESS = static_cast<LONG>(0x80000010);
+inline constexpr LONG LINEERR_INVALADDRESSID = static_cast<LONG>(0x80000011);
+inline constexpr LONG LINEERR_INVALADDRESSMODE = static_cast<LONG>(0x80000012);
+inline constexpr LONG LINEERR_INVALAPPHANDLE = static_cast<LONG>(0x80000014);
+inline constexpr LONG LINEERR_INVALBEARERMODE = static_cast<LONG>(0x80000016);
+inline constexpr LONG LINEERR_INVALCALLHANDLE = static_cast<LONG>(0x80000018);
+inline constexpr LONG LINEERR_INVALCALLPARAMS = static_cast<LONG>(0x80000019);
+inline constexpr LONG LINEERR_INVALCALLSELECT = static_cast<LONG>(0x8000001B);
+inline constexpr LONG LINEERR_INVALCALLSTATE = static_cast<LONG>(0x8000001C);
+inline constexpr LONG LINEERR_INVALCONFCALLHANDLE = static_cast<LONG>(0x80000020);
+inline constexpr LONG LINEERR_INVALCONSULTCALLHANDLE = static_cast<LONG>(0x80000021);
+inline constexpr LONG LINEERR_INVALDEVICECLASS = static_cast<LONG>(0x80000023);
+inline constexpr LONG LINEERR_INVALDIGITMODE = static_cast<LONG>(0x80000027);
+inline constexpr LONG LINEERR_INVALDIGITS = static_cast<LONG>(0x80000028);
+inline constexpr LONG LINEERR_INVALLINEHANDLE = static_cast<LONG>(0x8000002B);
+inline constexpr LONG LINEERR_INVALLINESTATE = static_cast<LONG>(0x8000002C);
+inline constexpr LONG LINEERR_INVALMEDIAMODE = static_cast<LONG>(0x8000002F);
+inline constexpr LONG LINEERR_INVALPARAM = static_cast<LONG>(0x80000032);
+inline constexpr LONG LINEERR_INVALPOINTER = static_cast<LONG>(0x80000035);
+inline constexpr LONG LINEERR_INVALPRIVSELECT = static_cast<LONG>(0x80000036);
+inline constexpr LONG LINEERR_INVALRATE = static_cast<LONG>(0x80000037);
+inline constexpr LONG LINEERR_INVALTONELIST = static_cast<LONG>(0x8000003D);
+inline constexpr LONG LINEERR_INVALTRANSFERMODE = static_cast<LONG>(0x8000003F);
+inline constexpr LONG LINEERR_NODEVICE = static_cast<LONG>(0x80000042);
+inline constexpr LONG LINEERR_NODRIVER = static_cast<LONG>(0x80000043);
+inline constexpr LONG LINEERR_NOMEM = static_cast<LONG>(0x80000044);
+inline constexpr LONG LINEERR_NOTOWNER = static_cast<LONG>(0x80000046);
+inline constexpr LONG LINEERR_OPERATIONFAILED = static_cast<LONG>(0x80000048);
+inline constexpr LONG LINEERR_OPERATIONUNAVAIL = static_cast<LONG>(0x80000049);
+inline constexpr LONG LINEERR_RESOURCEUNAVAIL = static_cast<LONG>(0x8000004B);
+inline constexpr LONG LINEERR_STRUCTURETOOSMALL = static_cast<LONG>(0x8000004D);
+inline constexpr LONG LINEERR_UNINITIALIZED = static_cast<LONG>(0x80000050);
+
+// Phone errors.
+inline constexpr LONG PHONEERR_ALLOCATED = static_cast<LONG>(0x90000001);
+inline constexpr LONG PHONEERR_BADDEVICEID = static_cast<LONG>(0x90000002);
+inline constexpr LONG PHONEERR_INCOMPATIBLEAPIVERSION = static_cast<LONG>(0x90000003);
+inline constexpr LONG PHONEERR_INCOMPATIBLEEXTVERSION = static_cast<LONG>(0x90000004);
+inline constexpr LONG PHONEERR_INUSE = static_cast<LONG>(0x90000006);
+inline constexpr LONG PHONEERR_INVALAPPHANDLE = static_cast<LONG>(0x90000007);
+inline constexpr LONG PHONEERR_INVALBUTTONLAMPID = static_cast<LONG>(0x90000009);
+inline constexpr LONG PHONEERR_INVALHOOKSWITCHDEV = static_cast<LONG>(0x9000000F);
+inline constexpr LONG PHONEERR_INVALHOOKSWITCHMODE = static_cast<LONG>(0x90000010);
+inline constexpr LONG PHONEERR_INVALLAMPMODE = static_cast<LONG>(0x90000011);
+inline constexpr LONG PHONEERR_INVALPARAM = static_cast<LONG>(0x90000012);
+inline constexpr LONG PHONEERR_INVALPHONEHANDLE = static_cast<LONG>(0x90000013);
+inline constexpr LONG PHONEERR_INVALPOINTER = static_cast<LONG>(0x90000015);
+inline constexpr LONG PHONEERR_INVALPRIVILEGE = static_cast<LONG>(0x90000016);
+inline constexpr LONG PHONEERR_INVALRINGMODE = static_cast<LONG>(0x90000017);
+inline constexpr LONG PHONEERR_NODEVICE = static_cast<LONG>(0x90000018);
+inline constexpr LONG PHONEERR_NOMEM = static_cast<LONG>(0x9000001A);
+inline constexpr LONG PHONEERR_NOTOWNER = static_cast<LONG>(0x9000001B);
+inline constexpr LONG PHONEERR_OPERATIONFAILED = static_cast<LONG>(0x9000001C);
+inline constexpr LONG PHONEERR_OPERATIONUNAVAIL = static_cast<LONG>(0x9000001D);
+inline constexpr LONG PHONEERR_RESOURCEUNAVAIL = static_cast<LONG>(0x9000001F);
+inline constexpr LONG PHONEERR_STRUCTURETOOSMALL = static_cast<LONG>(0x90000021);
+inline constexpr LONG PHONEERR_UNINITIALIZED = static_cast<LONG>(0x90000022);
+
+// Notification messages (the dwMessage of a callback).
+inline constexpr DWORD LINE_ADDRESSSTATE = 0;
+inline constexpr DWORD LINE_CALLINFO = 1;
+inline constexpr DWORD LINE_CALLSTATE = 2;
+inline constexpr DWORD LINE_CLOSE = 3;
+inline constexpr DWORD LINE_LINEDEVSTATE = 8;
+inline constexpr DWORD LINE_MONITORDIGITS = 9;
+inline constexpr DWORD LINE_MONITORMEDIA = 10;
+inline constexpr DWORD LINE_MONITORTONE = 11;
+inline constexpr DWORD LINE_REPLY = 12;
+inline constexpr DWORD PHONE_BUTTON = 14;
+inline constexpr DWORD PHONE_CLOSE = 15;
+inline constexpr DWORD PHONE_REPLY = 17;
+inline constexpr DWORD PHONE_STATE = 18;
+
+// Initialisation options.
+inline constexpr DWORD LINEINITIALIZEEXOPTION_USEHIDDENWINDOW = 1;
+inline constexpr DWORD LINEINITIALIZEEXOPTION_USEEVENT = 2;
+inline constexpr DWORD LINEINITIALIZEEXOPTION_USECOMPLETIONPORT = 3;
+inline constexpr DWORD PHONEINITIALIZEEXOPTION_USEHIDDENWINDOW = 1;
+inline constexpr DWORD PHONEINITIALIZEEXOPTION_USEEVENT = 2;
+inline constexpr DWORD PHONEINITIALIZEEXOPTION_USECOMPLETIONPORT = 3;
+
+// String formats of the variable parts of structures.
+inline constexpr DWORD STRINGFORMAT_ASCII = 1;
+inline constexpr DWORD STRINGFORMAT_DBCS = 2;
+inline constexpr DWORD STRINGFORMAT_UNICODE = 3;
+inline constexpr DWORD STRINGFORMAT_BINARY = 4;
+
+// Call states.
+inline constexpr DWORD LINECALLSTATE_IDLE = 0x00000001;
+inline constexpr DWORD LINECALLSTATE_OFFERING = 0x00000002;
+inline constexpr DWORD LINECALLSTATE_ACCEPTED = 0x00000004;
+inline constexpr DWORD LINECALLSTATE_DIALTONE = 0x00000008;
+inline constexpr DWORD LINECALLSTATE_DIALING = 0x00000010;
+inline constexpr DWORD LINECALLSTATE_RINGBACK = 0x00000020;
+inline constexpr DWORD LINECALLSTATE_BUSY = 0x00000040;
+inline constexpr DWORD LINECALLSTATE_SPECIALINFO = 0x00000080;
+inline constexpr DWORD LINECALLSTATE_CONNECTED = 0x00000100;
+inline constexpr DWORD LINECALLSTATE_PROCEEDING = 0x00000200;
+inline constexpr DWORD LINECALLSTATE_ONHOLD = 0x00000400;
+inline constexpr DWORD LINECALLSTATE_CONFERENCED = 0x00000800;
+inline constexpr DWORD LINECALLSTATE_ONHOLDPENDCONF = 0x00001000;
+inline constexpr DWORD LINECALLSTATE_ONHOLDPENDTRANSFER = 0x00002000;
+inline constexpr DWORD LINECALLSTATE_DISCONNECTED = 0x00004000;
+inline constexpr DWORD LINECALLSTATE_UNKNOWN = 0x00008000;
+
+// Disconnect modes (the detail of LINECALLSTATE_DISCONNECTED).
+inline constexpr DWORD LINEDISCONNECTMODE_NORMAL = 0x00000001;
+inline constexpr DWORD LINEDISCONNECTMODE_UNKNOWN = 0x00000002;
+inline constexpr DWORD LINEDISCONNECTMODE_REJECT = 0x00000004;
+inline constexpr DWORD LINEDISCONNECTMODE_PICKUP = 0x00000008;
+inline constexpr DWORD LINEDISCONNECTMODE_FORWARDED = 0x00000010;
+inline constexpr DWORD LINEDISCONNECTMODE_BUSY = 0x00000020;
+inline constexpr DWORD LINEDISCONNECTMODE_NOANSWER = 0x00000040;
+inline constexpr DWORD LINEDISCONNECTMODE_BADADDRESS = 0x00000080;
+inline constexpr DWORD LINEDISCONNECTMODE_UNREACHABLE = 0x00000100;
+inline constexpr DWORD LINEDISCONNECTMODE_CONGESTION = 0x00000200;
+inline constexpr DWORD LINEDISCONNECTMODE_INCOMPATIBLE = 0x00000400;
+inline constexpr DWORD LINEDISCONNECTMODE_UNAVAIL = 0x00000800;
+inline constexpr DWORD LINEDISCONNECTMODE_NODIALTONE = 0x00001000;
+
+inline constexpr DWORD LINEDIALTONEMODE_NORMAL = 0x00000001;
+inline constexpr DWORD LINEDIALTONEMODE_UNAVAIL = 0x00000020;
+inline constexpr DWORD LINEBUSYMODE_UNKNOWN = 0x00000004;
+
+// Media modes.
+inline constexpr DWORD LINEMEDIAMODE_UNKNOWN = 0x00000002;
+inline constexpr DWORD LINEMEDIAMODE_INTERACTIVEVOICE = 0x00000004;
+inline constexpr DWORD LINEMEDIAMODE_AUTOMATEDVOICE = 0x00000008;
+inline constexpr DWORD LINEMEDIAMODE_DATAMODEM = 0x00000010;
+inline constexpr DWORD LINEMEDIAMODE_G3FAX = 0x00000020;
+inline constexpr DWORD LINEMEDIAMODE_TDD = 0x00000040;
+inline constexpr DWORD LINEMEDIAMODE_G4FAX = 0x00000080;
+inline constexpr DWORD LINEMEDIAMODE_DIGITALDATA = 0x00000100;
+inline constexpr DWORD kAllMediaModes = 0x0000FFFE;
+
+// Bearer modes.
+inline constexpr DWORD LINEBEARERMODE_VOICE = 0x00000001;
+inline constexpr DWORD LINEBEARERMODE_SPEECH = 0x00000002;
+inline constexpr DWORD LINEBEARERMODE_MULTIUSE = 0x00000004;
+inline constexpr DWORD LINEBEARERMODE_DATA = 0x00000008;
+inline constexpr DWORD LINEBEARERMODE_ALTSPEECHDATA = 0x00000010;
+inline constexpr DWORD LINEBEARERMODE_NONCALLSIGNALING = 0x00000020;
+inline constexpr DWORD LINEBEARERMODE_PASSTHROUGH = 0x00000040;
+
+// Privileges, selections, address modes, call parameter flags.
+inline constexpr DWORD LINECALLPRIVILEGE_NONE = 0x00000001;
+inline constexpr DWORD LINECALLPRIVILEGE_MONITOR = 0x00000002;
+inline constexpr DWORD LINECALLPRIVILEGE_OWNER = 0x00000004;
+inline constexpr DWORD LINECALLSELECT_LINE = 0x00000001;
+inline constexpr DWORD LINECALLSELECT_ADDRESS = 0x00000002;
+inline constexpr DWORD LINECALLSELECT_CALL = 0x00000004;
+inline constexpr DWORD LINEADDRESSMODE_ADDRESSID = 0x00000001;
+inline constexpr DWORD LINEADDRESSMODE_DIALABLEADDR = 0x00000002;
+inline constexpr DWORD LINECALLPARAMFLAGS_SECURE = 0x00000001;
+inline constexpr DWORD LINECALLPARAMFLAGS_IDLE = 0x00000002;
+inline constexpr DWORD LINECALLPARAMFLAGS_BLOCKID = 0x00000004;
+
+// Digit modes.
+inline constexpr DWORD LINEDIGITMODE_PULSE = 0x00000001;
+inline constexpr DWORD LINEDIGITMODE_DTMF = 0x00000002;
+inline constexpr DWORD LINEDIGITMODE_DTMFEND = 0x00000004;
+
+// Line device states (LINE_LINEDEVSTATE, lineSetStatusMessages).
+inline constexpr DWORD LINEDEVSTATE_OTHER = 0x00000001;
+inline constexpr DWORD LINEDEVSTATE_RINGING = 0x00000002;
+inline constexpr DWORD LINEDEVSTATE_CONNECTED = 0x00000004;
+inline constexpr DWORD LINEDEVSTATE_DISCONNECTED = 0x00000008;
+inline constexpr DWORD LINEDEVSTATE_INSERVICE = 0x00000040;
+inline constexpr DWORD LINEDEVSTATE_OUTOFSERVICE = 0x00000080;
+inline constexpr DWORD LINEDEVSTATE_OPEN = 0x00000200;
+inline constexpr DWORD LINEDEVSTATE_CLOSE = 0x00000400;
+inline constexpr DWORD LINEDEVSTATE_CONFIGCHANGE = 0x00200000;
+inline constexpr DWORD LINEDEVSTATE_REMOVED = 0x01000000;
+inline constexpr DWORD kAllLineDevStates = 0x01FFFFFF;
+
+// Party identification flags.
+inline constexpr DWORD LINECALLPARTYID_BLOCKED = 0x00000001;
+inline constexpr DWORD LINECALLPARTYID_OUTOFAREA = 0x00000002;
+inline constexpr DWORD LINECALLPARTYID_NAME = 0x00000004;
+inline constexpr DWORD LINECALLPARTYID_ADDRESS = 0x00000008;
+inline constexpr DWORD LINECALLPARTYID_PARTIAL = 0x00000010;
+inline constexpr DWORD LINECALLPARTYID_UNKNOWN = 0x00000020;
+inline constexpr DWORD LINECALLPARTYID_UNAVAIL = 0x00000040;
+
+// Call information states (LINE_CALLINFO).
+inline constexpr DWORD LINECALLINFOSTATE_OTHER = 0x00000001;
+inline constexpr DWORD LINECALLINFOSTATE_BEARERMODE = 0x00000004;
+inline constexpr DWORD LINECALLINFOSTATE_RATE = 0x00000008;
+inline constexpr DWORD LINECALLINFOSTATE_MEDIAMODE = 0x00000010;
+inline constexpr DWORD LINECALLINFOSTATE_ORIGIN = 0x00000100;
+inline constexpr DWORD LINECALLINFOSTATE_REASON = 0x00000200;
+inline constexpr DWORD LINECALLINFOSTATE_MONITORMODES = 0x08000000;
+inline constexpr DWORD LINECALLINFOSTATE_CALLERID = 0x00008000;
+inline constexpr DWORD LINECALLINFOSTATE_CALLEDID = 0x00010000;
+inline constexpr DWORD LINECALLINFOSTATE_DISPLAY = 0x00100000;
+inline constexpr DWORD LINECALLINFOSTATE_USERUSERINFO = 0x00200000;
+
+inline constexpr DWORD LINECALLORIGIN_OUTBOUND = 0x00000001;
+inline constexpr DWORD LINECALLORIGIN_EXTERNAL = 0x00000004;
+inline constexpr DWORD LINECALLORIGIN_UNKNOWN = 0x00000010;
+inline constexpr DWORD LINECALLORIGIN_CONFERENCE = 0x00000040;
+inline constexpr DWORD LINECALLREASON_DIRECT = 0x00000001;
+inline constexpr DWORD LINECALLREASON_TRANSFER = 0x00000100;
+inline constexpr DWORD LINECALLREASON_UNKNOWN = 0x00000400;
+
+inline constexpr DWORD LINETRANSFERMODE_TRANSFER = 0x00000001;
+inline constexpr DWORD LINETRANSFERMODE_CONFERENCE = 0x00000002;
+
+// Call features (LINECALLSTATUS, LINEADDRESSCAPS).
+inline constexpr DWORD LINECALLFEATURE_ACCEPT = 0x00000001;
+inline constexpr DWORD LINECALLFEATURE_ADDTOCONF = 0x00000002;
+inline constexpr DWORD LINECALLFEATURE_ANSWER = 0x00000004;
+inline constexpr DWORD LINECALLFEATURE_BLINDTRANSFER = 0x00000008;
+inline constexpr DWORD LINECALLFEATURE_COMPLETETRANSF = 0x00000020;
+inline constexpr DWORD LINECALLFEATURE_DIAL = 0x00000040;
+inline constexpr DWORD LINECALLFEATURE_DROP = 0x00000080;
+inline constexpr DWORD LINECALLFEATURE_GENERATEDIGITS = 0x00000200;
+inline constexpr DWORD LINECALLFEATURE_HOLD = 0x00000800;
+inline constexpr DWORD LINECALLFEATURE_MONITORDIGITS = 0x00001000;
+inline constexpr DWORD LINECALLFEATURE_MONITORMEDIA = 0x00002000;
+inline constexpr DWORD LINECALLFEATURE_MONITORTONES = 0x00004000;
+inline constexpr DWORD LINECALLFEATURE_SETCALLPARAMS = 0x00200000;
+inline constexpr DWORD LINECALLFEATURE_SETUPCONF = 0x01000000;
+inline constexpr DWORD LINECALLFEATURE_SETUPTRANSFER = 0x02000000;
+inline constexpr DWORD LINECALLFEATURE_UNHOLD = 0x08000000;
+
+inline constexpr DWORD LINEDEVCAPFLAGS_CLOSEDROP = 0x00000020;
+inline constexpr DWORD LINEDEVCAPFLAGS_DIALBILLING = 0x00000040;
+inline constexpr DWORD LINEDEVCAPFLAGS_DIALQUIET = 0x00000080;
+inline constexpr DWORD LINEDEVCAPFLAGS_DIALDIALTONE = 0x00000100;
+inline constexpr DWORD LINEADDRESSSHARING_PRIVATE = 0x00000001;
+inline constexpr DWORD LINEANSWERMODE_NONE = 0x00000001;
+
+// Phone devices.
+inline constexpr DWORD PHONEHOOKSWITCHDEV_HANDSET = 0x00000001;
+inline constexpr DWORD PHONEHOOKSWITCHDEV_SPEAKER = 0x00000002;
+inline constexpr DWORD PHONEHOOKSWITCHDEV_HEADSET = 0x00000004;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_ONHOOK = 0x00000001;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_MIC = 0x00000002;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_SPEAKER = 0x00000004;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_MICSPEAKER = 0x00000008;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_UNKNOWN = 0x00000010;
+inline constexpr DWORD PHONEPRIVILEGE_MONITOR = 0x00000001;
+inline constexpr DWORD PHONEPRIVILEGE_OWNER = 0x00000002;
+
+inline constexpr DWORD PHONESTATE_OTHER = 0x00000001;
+inline constexpr DWORD PHONESTATE_CONNECTED = 0x00000002;
+inline constexpr DWORD PHONESTATE_DISCONNECTED = 0x00000004;
+inline constexpr DWORD PHONESTATE_OWNER = 0x00000008;
+inline constexpr DWORD PHONESTATE_MONITORS = 0x00000010;
+inline constexpr DWORD PHONESTATE_DISPLAY = 0x00000020;
+inline constexpr DWORD PHONESTATE_LAMP = 0x00000040;
+inline constexpr DWORD PHONESTATE_RINGMODE = 0x00000080;
+inline constexpr DWORD PHONESTATE_RINGVOLUME = 0x00000100;
+inline constexpr DWORD PHONESTATE_HANDSETHOOKSWITCH = 0x00000200;
+inline constexpr DWORD PHONESTATE_HANDSETVOLUME = 0x00000400;
+inline constexpr DWORD PHONESTATE_HANDSETGAIN = 0x00000800;
+inline constexpr DWORD PHONESTATE_SPEAKERHOOKSWITCH = 0x00001000;
+inline constexpr DWORD PHONESTATE_SPEAKERVOLUME = 0x00002000;
+inline constexpr DWORD PHONESTATE_SPEAKERGAIN = 0x00004000;
+inline constexpr DWORD kAllPhoneStates = 0x00FFFFFF;
+
+inline constexpr DWORD PHONELAMPMODE_DUMMY = 0x00000001;
+inline constexpr DWORD PHONELAMPMODE_OFF = 0x00000002;
+inline constexpr DWORD PHONELAMPMODE_STEADY = 0x00000004;
+inline constexpr DWORD PHONELAMPMODE_WINK = 0x00000008;
+inline constexpr DWORD PHONELAMPMODE_FLASH = 0x00000010;
+inline constexpr DWORD PHONELAMPMODE_FLUTTER = 0x00000020;
+inline constexpr DWORD PHONELAMPMODE_BROKENFLUTTER = 0x00000040;
+inline constexpr DWORD PHONELAMPMODE_UNKNOWN = 0x00000080;
+inline constexpr DWORD kAllLampModes = 0x000000FF;
+inline constexpr DWORD PHONESTATUSFLAGS_CONNECTED = 0x00000001;
+
+// Modem settings inside a modem's device configuration.
+inline constexpr DWORD MDMVOL_LOW = 0;
+inline constexpr DWORD MDMVOL_MEDIUM = 1;
+inline constexpr DWORD MDMVOL_HIGH = 2;
+inline constexpr DWORD MDMSPKR_OFF = 0;
+inline constexpr DWORD MDMSPKR_DIAL = 1;
+inline constexpr DWORD MDMSPKR_ON = 2;
+inline constexpr DWORD MDMSPKR_CALLSETUP = 3;
+inline constexpr DWORD MDM_TONE_DIAL = 0x00000100;
+inline constexpr DWORD MDM_BLIND_DIAL = 0x00000200;
+inline constexpr DWORD PST_MODEM = 6;
+
+}  // namespace telvora::tapi
