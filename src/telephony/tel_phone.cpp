@@ -214,7 +214,9 @@ int TelPhone::ProbeLine(int line_id, DWORD& bits) {
     bits = probe_caps_.Caps;
     return kResultOk;
   }
-  probe_caps_.Invalidate();
+  // A fresh record: what an earlier probe found for another line (its phone's
+  // lamps, say) must not pass for this line's.
+  probe_caps_ = TLineCapsRecord{};
 
   DWORD version = 0;
   result = NegotiateLineVersion(line_id, version);
