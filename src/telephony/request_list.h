@@ -9,6 +9,8 @@
 // reply (a request that expired): such cells are retired, and kept until the
 // list is destroyed, which happens only after TAPI was shut down.
 //
+// An expired request is reported once and taken out of the list.
+//
 // Threads: GUI thread only.
 
 #include <chrono>
@@ -50,7 +52,6 @@ struct TPendingRequest {
   int Extra = 0;                     // CallParam, drop step, switch direction
   std::unique_ptr<tapi::HCALL> Cell;  // receives a new call handle
   tapi::HWND Window = 0;              // a window to notify
-  bool Reported = false;              // its time-out has been reported
   std::uint64_t Serial = 0;           // identifies the entry while it lives
 };
 

@@ -138,29 +138,25 @@ void TelPhone::ReportTimeOut(HCALL call) {
   }
 }
 
-// Each expired request is reported once. Drops and pick-up calls leave the
-// list when they expire; the others stay until their reply comes (which is
-// then handled as usual), but are not reported again on later ticks.
+// Each expired request is reported once and leaves the list (a reply that
+// comes later is then ignored, as for any request not pending). Keeping it
+// would repeat the report on every tick, and would refuse LineReactivate for
+// good when the reply never comes.
 void TelPhone::CheckTimeOuts(TTelTimer* /*Sender*/) {
   const auto now = TDeadlineClock::now();
   for (const std::uint64_t serial : requests_.Serials()) {
-    TPendingRequest* request = requests_.FindSerial(serial);
-    if (request == nullptr || request->Reported || request->Deadline > now) continue;
-    request->Reported = true;
+    const TPendingRequest* pending = requests_.FindSerial(serial);
+    if (pending == nullptr || pending->Deadline > now) continue;
+    std::optional<TPendingRequest> request = requests_.TakeSerial(serial);
+    // TAPI may still write a new call's handle into the cell when the reply
+    // comes.
+    requests_.Retire(std::move(request->Cell));
     const HCALL call = request->Call;
-    const int extra = request->Extra;
     switch (request->Kind) {
       case rkConsultDial:
       case rkConsultComplete:
         ConsultErrorEvent(call, kResultTimeOut);
         break;
-      case rkPickUpMakeCall: {
-        std::optional<TPendingRequest> taken = requests_.TakeSerial(serial);
-        // TAPI may still write the new call's handle when its reply comes.
-        requests_.Retire(std::move(taken->Cell));
-        ReportTimeOut(call);
-        break;
-      }
       case rkPickUpDial:
       case rkAnswer: {
         const HCALL previous = current_call_;
@@ -171,8 +167,7 @@ void TelPhone::CheckTimeOuts(TTelTimer* /*Sender*/) {
         break;
       }
       case rkDrop:
-        requests_.TakeSerial(serial);
-        NextDropStep(call, extra);
+        NextDropStep(call, request->Extra);
         ReportTimeOut(call);
         break;
       default:
