@@ -169,6 +169,16 @@ TEST_F(CallFlowTest, HangupResultsWithoutACallAndTwice) {
   EXPECT_EQ(phone_->Hangup(), 161);
 }
 
+TEST_F(CallFlowTest, HangupRightAfterDialingActsOnThePreviousCurrentCall) {
+  ASSERT_EQ(phone_->LineActive(0, true), 0);
+  labs_[0]->QueueReply(LabOp::kMakeCall, {0, 0, 100, false});
+  ASSERT_EQ(phone_->DialNumber("5551234", 0), 0);
+  // No state was reported for the new call yet: there is no current call.
+  EXPECT_EQ(phone_->Hangup(), 161);
+  EXPECT_EQ(phone_->PendingRequestCount(), 1);
+  ASSERT_NE(WaitForCallState(csConnected), 0);
+}
+
 TEST_F(CallFlowTest, DialNumberChecksTheLineAndTheAddressBeforeCallingTapi) {
   EXPECT_EQ(phone_->DialNumber("5551234", 0), 157);
   ASSERT_EQ(phone_->LineActive(0, true), 0);
