@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -91,9 +92,15 @@ TEST_F(PhoneCommandTest, DialPrintsTheStatesAndEndsWhenTheCallIsIdle) {
     if (l["event"] == "call-state") seen.push_back(l["state"].get<std::string>());
     if (l["event"] == "result") seen.push_back(l["op"].get<std::string>() + "=" + std::to_string(l["code"].get<int>()));
   }
-  EXPECT_EQ(seen, (std::vector<std::string>{"lsActivated", "LineActive=0", "DialNumber=0", "csDialing",
-                                            "csProceeding", "csRingBack", "csConnected", "csWaitingDisconnection",
-                                            "Hangup=0", "csDisconnected"}));
+  ASSERT_EQ(seen.size(), 10u);
+  EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 8),
+            (std::vector<std::string>{"lsActivated", "LineActive=0", "DialNumber=0", "csDialing", "csProceeding",
+                                      "csRingBack", "csConnected", "csWaitingDisconnection"}));
+  // Hangup lets pending notifications run once, so the call may already be
+  // idle when its result is printed.
+  std::vector<std::string> last(seen.begin() + 8, seen.end());
+  std::sort(last.begin(), last.end());
+  EXPECT_EQ(last, (std::vector<std::string>{"Hangup=0", "csDisconnected"}));
   for (const Json& l : Output()) {
     if (l["event"] == "call-state" && l["state"] == "csConnected") {
       EXPECT_EQ(l["param1"], 1);
