@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "tel_phone_fixture.h"
+#include "tapi/device_config_block.h"
 #include "telephony/line_caps_record.h"
 #include "telephony/tapi_initialization.h"
 
@@ -304,6 +305,43 @@ TEST_F(LineActivationTest, NamesAreReadInTheStringFormatTheLineReports) {
   EXPECT_EQ(name, u"101");
   EXPECT_EQ(phone_->GetAddressName(1, 5, name), -1);
   EXPECT_EQ(name, u"");
+}
+
+TEST_F(LineActivationTest, ActivationWritesTheModemSpeakerAndIconIntoTheConfiguration) {
+  struct Case {
+    const char* name;
+    TModemSpeakerVolume volume;
+    TModemSpeakerMode mode;
+    bool icon;
+    DWORD expected_volume, expected_mode;
+    WORD expected_options;
+  };
+  // The lab modem starts with volume low, mode dial and options 0.
+  const Case cases[] = {
+      {"defaults leave the speaker alone", svDefault, smDefault, false, MDMVOL_LOW, MDMSPKR_DIAL, 0},
+      {"settings and the icon", svHigh, smOff, true, MDMVOL_HIGH, MDMSPKR_OFF, kConfigOptionLaunchLights},
+      {"volume only", svMedium, smDefault, false, MDMVOL_MEDIUM, MDMSPKR_DIAL, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    InstallLabDevices(1);
+    phone_ = std::make_unique<TelPhone>(nullptr);
+    phone_->ModemSpeaker().SetVolume(c.volume);
+    phone_->ModemSpeaker().SetMode(c.mode);
+    phone_->SetShowModemIcon(c.icon);
+    ASSERT_EQ(phone_->LineActive(0, true), 0);
+    std::vector<std::uint32_t> words(2048 / 4, 0);
+    auto* config = reinterpret_cast<VARSTRING*>(words.data());
+    config->dwTotalSize = 2048;
+    ASSERT_EQ(lineGetDevConfig(0, config, "comm/datamodem"), 0);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(words.data()) + config->dwStringOffset;
+    const auto settings = DecodeDeviceConfig({bytes, config->dwStringSize});
+    ASSERT_TRUE(settings.has_value());
+    EXPECT_EQ(settings->speaker_volume, c.expected_volume);
+    EXPECT_EQ(settings->speaker_mode, c.expected_mode);
+    EXPECT_EQ(settings->options, c.expected_options);
+  }
 }
 
 TEST_F(LineActivationTest, LineClosedByTheServiceIsReported) {
