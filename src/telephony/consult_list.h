@@ -1,0 +1,55 @@
+#pragma once
+// The consultation list: one entry per consultation call set up for a
+// transfer or a conference, in order of creation. TAPI writes the
+// consultation call's (and a conference's) handle into the entry's cells;
+// a cell reads 0 once its call is gone, and an entry goes when both of its
+// cells are clear. Calls are classified against it (a consultation call, the
+// conference call of an entry, or an ordinary call); the consultation state
+// of a call that is no consultation call reads ccsError.
+//
+// Threads: GUI thread only.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tapi/tapi_constants.h"
+#include "telephony/tel_types.h"
+
+namespace telvora::telephony {
+
+struct TConsults {
+  tapi::HCALL PrimaryCall = 0;
+  std::unique_ptr<tapi::HCALL> ConsultCell = std::make_unique<tapi::HCALL>(0);
+  std::unique_ptr<tapi::HCALL> ConferenceCell;  // none for a transfer set-up
+  std::string Number;
+  bool Joined = false;
+  bool Completed = false;
+  TConsultCallState State = ccsStarted;
+  bool Transfer = true;
+
+  tapi::HCALL ConsultCall() const { return ConsultCell ? *ConsultCell : 0; }
+  tapi::HCALL ConferenceCall() const { return ConferenceCell ? *ConferenceCell : 0; }
+};
+
+class TConsultList {
+ public:
+  TConsults& Append(TConsults entry);
+  TConsults* ByConsultCall(tapi::HCALL call);
+  TConsults* ByConferenceCall(tapi::HCALL call);
+  // The first entry whose primary call is `call`.
+  TConsults* ByPrimaryCall(tapi::HCALL call);
+  // The first entry of that primary call that still has a conference call,
+  // or a consultation call.
+  TConsults* ByPrimaryWithConference(tapi::HCALL call);
+  TConsults* ByPrimaryWithConsult(tapi::HCALL call);
+  TConsultCallState ConsultStateOf(tapi::HCALL call) const;
+  // Clears every cell holding `call` and drops the entries left without any.
+  void RemoveCallHandle(tapi::HCALL call);
+  bool Empty() const { return entries_.empty(); }
+
+ private:
+  std::vector<std::unique_ptr<TConsults>> entries_;
+};
+
+}  // namespace telvora::telephony
