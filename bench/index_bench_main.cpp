@@ -283,11 +283,11 @@ void Run(const Options& options) {
               " (%d pages to start)\n",
               static_cast<unsigned long long>(options.seed),
               [&] {
-                std::vector<std::string> sorted(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(options.sizes.back()));
+                std::vector<std::string> sorted(names.begin(), names.end());
                 std::sort(sorted.begin(), sorted.end());
                 return static_cast<std::size_t>(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
               }(),
-              options.sizes.back(), options.finds, options.buffer_bytes, options.buffer_bytes / storage::kPageCacheBytesPerPage);
+              largest, options.finds, options.buffer_bytes, options.buffer_bytes / storage::kPageCacheBytesPerPage);
   std::printf("SQLite %s: page size 4096, synchronous OFF, one transaction; Farsi uses a collation calling the"
               " engine's CompareStrings\n",
               sqlite3_libversion());
