@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps build run test test-plain test-asan asan clean
+.PHONY: deps build run test test-plain test-asan asan bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -34,6 +34,14 @@ test-asan: asan
 
 # The sanitizer run comes last so that CTest's summary closes the output.
 test: test-plain test-asan
+
+# The index benchmark (not part of `make test`): builds only its program in
+# the normal build and prints its report. BENCH_ARGS passes sizes and options,
+# e.g. make bench BENCH_ARGS="--finds 5000 20000 200000".
+BENCH_ARGS ?=
+bench: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index
+	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
