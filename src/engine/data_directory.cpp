@@ -137,7 +137,9 @@ void TDataDirectory::CheckFirstUser(TDataTable& table) {
 
 void TDataDirectory::CloseTable(TDataTable& table, bool discard) {
   Entry* e = FindEntry(table);
-  if (e == nullptr) Raise(storage::VORA_OSENOENT, table.table_name());
+  // An unknown table may be one this directory has already freed: it is
+  // named by nothing but its address and must not be touched.
+  if (e == nullptr) Raise(storage::VORA_OSENOENT, "");
   if (e->users > 0) --e->users;
   if (e->users > 0 || table.in_transaction()) return;
   try {
