@@ -102,6 +102,7 @@ class TDataTable : public TTableFileOwner {
   bool has_written() const { return has_written_; }
 
   TDataFile& data_file() { return data_; }
+  const TDataFile& data_file() const { return data_; }
   TIndexFile& index_file() { return index_; }
   TBlobFile& blob_file() { return blob_; }
   // The table has BLOB fields and its BLOB file is open.
