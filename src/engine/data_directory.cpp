@@ -144,7 +144,9 @@ void TDataDirectory::CheckFirstUser(TDataTable& table) {
 
 void TDataDirectory::CloseTable(TDataTable& table, bool discard) {
   Entry* e = FindEntry(table);
-  if (e == nullptr) Raise(storage::VORA_OSENOENT, table.table_name());
+  // A table this directory does not list may be gone already: it is not
+  // read, not even for its name.
+  if (e == nullptr) Raise(storage::VORA_OSENOENT, "");
   if (e->users > 0) --e->users;
   if (e->users > 0 || table.in_transaction()) return;
   try {
