@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "engine/data_session.h"
+#include "engine/index_key_order.h"
 #include "engine/locale_names.h"
+#include "engine/record_id_index_rebuild.h"
 #include "storage/engine_error.h"
 #include "storage/engine_error_codes.h"
 #include "storage/file_list.h"
@@ -79,6 +81,8 @@ void TDataDirectory::PrepareTable(TDataTable& table, const std::string& name, co
   table.set_in_memory(flags.in_memory);
   table.set_temporary(flags.temporary);
   table.set_settings(session_.TableSettings());
+  table.set_temporary_directory(session_.TemporaryFolder());
+  table.set_key_order(MakeTableKeyOrder(table));
 }
 
 TDataTable& TDataDirectory::OpenTable(const std::string& name, const TTableOpenFlags& flags) {
@@ -106,7 +110,10 @@ TDataTable& TDataDirectory::OpenTable(const std::string& name, const TTableOpenF
 TDataTable& TDataDirectory::OpenTableForCursor(const std::string& name, const TTableOpenFlags& flags) {
   TDataTable& table = OpenTable(name, flags);
   try {
-    if (UsersOf(table) == 1 && !(table.in_transaction() && table.has_written())) CheckFirstUser(table);
+    if (UsersOf(table) == 1 && !(table.in_transaction() && table.has_written())) {
+      CheckFirstUser(table);
+      RebuildRecordIdIndex(table);
+    }
   } catch (...) {
     CloseTable(table);
     throw;
@@ -137,8 +144,8 @@ void TDataDirectory::CheckFirstUser(TDataTable& table) {
 
 void TDataDirectory::CloseTable(TDataTable& table, bool discard) {
   Entry* e = FindEntry(table);
-  // An unknown table may be one this directory has already freed: it is
-  // named by nothing but its address and must not be touched.
+  // A table this directory does not list may be gone already: it is not
+  // read, not even for its name.
   if (e == nullptr) Raise(storage::VORA_OSENOENT, "");
   if (e->users > 0) --e->users;
   if (e->users > 0 || table.in_transaction()) return;

@@ -27,4 +27,13 @@ storage::KeyUpperCase MakeKeyUpperCase(const Locale& locale) {
   return [locale](char* text, std::size_t length) { UpperCase(locale, text, length); };
 }
 
+storage::KeyOrderSource MakeTableKeyOrder(const storage::TDataTable& table) {
+  return [&table](const storage::TIndexKeyDefinition& definition) {
+    const storage::TDataFile& data = table.data_file();
+    const Locale locale{.language_id = data.LanguageId(), .sort_id = data.SortId()};
+    return storage::TIndexKeyOrder{.compare = MakeKeyComparator(DescribeIndexKey(definition, locale)),
+                                   .upper_case = MakeKeyUpperCase(locale)};
+  };
+}
+
 }  // namespace telvora::engine

@@ -10,6 +10,7 @@
 
 #include "engine/key_compare.h"
 #include "engine/locale.h"
+#include "storage/data_table.h"
 #include "storage/index_key.h"
 #include "storage/index_tree.h"
 
@@ -24,5 +25,10 @@ storage::KeyComparator MakeKeyComparator(KeyDescription description);
 // Upper-casing in place under the locale (United States English for a table
 // without one), for BuildKey.
 storage::KeyUpperCase MakeKeyUpperCase(const Locale& locale);
+
+// The key order of every index of an open table, under the locale its data
+// file header names (read when an index is opened, so the source may be set
+// before the files are). For TDataTable::set_key_order.
+storage::KeyOrderSource MakeTableKeyOrder(const storage::TDataTable& table);
 
 }  // namespace telvora::engine

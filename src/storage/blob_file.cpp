@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include "storage/blob_blocks.h"
+#include "storage/blob_file_blocks.h"
 #include "storage/engine_error_codes.h"
 #include "storage/header_checks.h"
 #include "storage/scrambler.h"
@@ -38,7 +40,22 @@ void TBlobFile::Open() {
 
 void TBlobFile::Close() {
   if (is_open()) DropBlocks();
+  if (blocks_ != nullptr) {
+    if (block_cache_ == blocks_.get()) block_cache_ = nullptr;
+    blocks_.reset();
+    block_file_.reset();
+  }
   TFileHandler::Close();
+}
+
+void TBlobFile::AttachBlocks(std::uint32_t blob_buffer_bytes, std::uint32_t blob_buffer_count,
+                             std::function<std::int32_t()> next_blob_key) {
+  if (block_cache_ == blocks_.get()) block_cache_ = nullptr;
+  blocks_.reset();
+  block_file_ = std::make_unique<TBlobFileBlocks>(*this, std::move(next_blob_key));
+  blocks_ = std::make_unique<TBlobBlocks>(
+      *block_file_, TBlobCacheSettings{.blob_buffer_bytes = blob_buffer_bytes, .blob_buffer_count = blob_buffer_count});
+  block_cache_ = blocks_.get();
 }
 
 void TBlobFile::Create() {

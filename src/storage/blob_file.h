@@ -17,10 +17,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "storage/blob_block_cache.h"
+#include "storage/blob_block_header.h"
 #include "storage/blob_file_header.h"
 #include "storage/data_file_header.h"
 #include "storage/file_handler.h"
@@ -28,9 +31,9 @@
 
 namespace telvora::storage {
 
-inline constexpr std::size_t kBlobBlockHeaderSize = 18;
-inline constexpr std::int32_t kMaxBlobBlockNumber = 2000000000;
-inline constexpr std::uint64_t kMaxBlobFileEnd = 4000000000;
+class TBlobBlocks;
+class TBlobFileBlocks;
+
 
 class TBlobFile : public TFileHandler {
  public:
@@ -38,7 +41,9 @@ class TBlobFile : public TFileHandler {
   ~TBlobFile() override;
 
   void set_owner(TTableFileOwner* owner) { owner_ = owner; }
+  TTableFileOwner* owner() const { return owner_; }
   void set_table_name(const std::string& name) { table_name_ = name; }
+  const std::string& table_name() const { return table_name_; }
   // From the data file header; set before Open or Create.
   void set_encrypted(bool encrypted) { encrypted_ = encrypted; }
   void set_block_size(std::uint16_t size) { block_size_ = size; }
@@ -46,6 +51,15 @@ class TBlobFile : public TFileHandler {
   std::uint16_t block_size() const { return block_size_; }
   void set_block_cache(TBlobBlockCache* cache) { block_cache_ = cache; }
   TBlobBlockCache* block_cache() const { return block_cache_; }
+
+  // Makes this file's own block cache, sized by the session's BLOB buffer
+  // settings, and attaches it; next_blob_key draws the data file header's
+  // next BLOB key. Replaces a cache attached before (its blocks are
+  // forgotten). 9498 for a block size below 64. REQUIRES: the file is open.
+  void AttachBlocks(std::uint32_t blob_buffer_bytes, std::uint32_t blob_buffer_count,
+                    std::function<std::int32_t()> next_blob_key);
+  // The cache made by AttachBlocks, or null.
+  TBlobBlocks* blocks() const { return blocks_.get(); }
 
   // Opens the file and reads the header (short read: 9217). A failure
   // leaves the file closed.
@@ -97,6 +111,8 @@ class TBlobFile : public TFileHandler {
   std::uint16_t block_size_ = kDefaultBlobBlockSize;
   TBlobFileHeader header_;
   TBlobBlockCache* block_cache_ = nullptr;
+  std::unique_ptr<TBlobFileBlocks> block_file_;
+  std::unique_ptr<TBlobBlocks> blocks_;
 };
 
 }  // namespace telvora::storage

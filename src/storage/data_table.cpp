@@ -1,10 +1,15 @@
 #include "storage/data_table.h"
 
 #include <chrono>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
+#include "storage/blob_blocks.h"
 #include "storage/engine_error.h"
+#include "storage/index_pages.h"
 #include "storage/engine_error_codes.h"
 #include "storage/lock_map.h"
 #include "storage/storage_errors.h"
@@ -53,6 +58,19 @@ void TDataTable::ConfigureFiles() {
   blob_.set_table_name(table_name_);
 }
 
+void TDataTable::AttachCaches() {
+  std::string temporary_directory = temporary_directory_;
+  if (temporary_directory.empty()) {
+    std::error_code ignored;
+    temporary_directory = std::filesystem::temp_directory_path(ignored).string();
+  }
+  index_.AttachPages(static_cast<int>(settings_.DataBufferBytes), temporary_directory);
+  if (blob_.is_open()) {
+    blob_.AttachBlocks(settings_.BlobBufferBytes, settings_.BlobBufferCount,
+                       [this] { return data_.MutableHeader().NextBlobKey(); });
+  }
+}
+
 void TDataTable::CloseAllFiles() {
   index_.Close();
   blob_.Close();
@@ -85,6 +103,7 @@ void TDataTable::OpenFiles() {
       blob_.set_block_size(data_.BlobBlockSize());
       blob_.Open();
     }
+    AttachCaches();
   } catch (...) {
     CloseAllFiles();
     index_rebuilt_ = false;
@@ -151,6 +170,7 @@ void TDataTable::CreateFiles(const TDataFileCreation& creation, std::vector<TFie
       blob_.set_block_size(data_.BlobBlockSize());
       blob_.Create();
     }
+    AttachCaches();
     read_only_ = read_only_attribute_ = false;
     open_ = true;
     Flush({.force_data_header = true, .force_blob_header = true, .force_index_header = true});
@@ -165,6 +185,54 @@ void TDataTable::CheckHeaders(const LocaleInstalledTest& locale_installed) {
   CheckDataFile(data_.Header(), data_.MutableDescriptors(), data_.FileSize(), locale_installed, table_name_);
   if (!index_rebuilt_) CheckIndexFile(index_.Header(), data_.Descriptors(), table_name_);
   if (data_.BlobFieldCount() > 0) CheckBlobFile(blob_.Header(), table_name_);
+}
+
+// --- Indexes ---
+
+TIndexKeyDefinition TDataTable::IndexKey(int slot) const {
+  const TIndexDescriptor descriptor = index_.Header().Descriptor(slot);
+  if (slot == kRecordIdIndexSlot || slot == kTextIndexSlot) {
+    // The reserved indexes have no key fields: their keys are built by
+    // RecordIdIndexKey and TextIndexKey and compare byte by byte.
+    TIndexKeyDefinition definition;
+    definition.slot = slot;
+    definition.unique = descriptor.Unique();
+    definition.key_length = static_cast<std::size_t>(descriptor.KeyLength());
+    return definition;
+  }
+  return DefineIndexKey(descriptor, slot, data_.Descriptors(), data_.LanguageId() == 0,
+                        index_.PrimaryIndexUnavailable(), table_name_);
+}
+
+TIndexKeyOrder TDataTable::KeyOrder(const TIndexKeyDefinition& definition) const {
+  const bool reserved = definition.slot == kRecordIdIndexSlot || definition.slot == kTextIndexSlot;
+  if (key_order_ && !reserved) return key_order_(definition);
+  TIndexKeyOrder order;
+  order.compare = [](const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
+    const int c = std::memcmp(a, b, length);
+    return (c > 0) - (c < 0);
+  };
+  return order;
+}
+
+TIndexPageCache& TDataTable::OpenIndex(int slot) {
+  TIndexPages* pages = index_.pages();
+  if (pages == nullptr) Raise(VORA_INDEXCORRUPT);
+  const TIndexDescriptor descriptor = index_.Header().Descriptor(slot);
+  TPageFormat format;
+  format.slot = slot;
+  format.key_length = static_cast<std::size_t>(descriptor.KeyLength());
+  format.descending = descriptor.Descending();
+  format.unique = descriptor.Unique();
+  format.attribute = descriptor.NoSubtreeCounts() ? 1 : 0;
+  format.compression = descriptor.Compression();
+  return pages->OpenIndex(slot, format, descriptor.Temporary());
+}
+
+TIndexTree TDataTable::IndexTree(int slot) {
+  const TIndexKeyDefinition definition = IndexKey(slot);
+  TIndexPageCache& cache = OpenIndex(slot);
+  return TIndexTree(cache, KeyOrder(definition).compare, index_.Header().Descriptor(slot).Name());
 }
 
 // --- Record locks ---

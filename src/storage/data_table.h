@@ -28,6 +28,7 @@
 // one open table).
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -38,12 +39,23 @@
 #include "storage/header_checks.h"
 #include "storage/index_descriptor.h"
 #include "storage/index_file.h"
+#include "storage/index_key.h"
+#include "storage/index_page_cache.h"
+#include "storage/index_tree.h"
 #include "storage/table_file_owner.h"
 #include "storage/table_settings.h"
 
 namespace telvora::storage {
 
 // What a flush forces beyond writing what is modified.
+// The key order of an index, supplied by the layer that knows locales: the
+// comparison for the index's tree and the upper-casing for its keys.
+struct TIndexKeyOrder {
+  KeyComparator compare;
+  KeyUpperCase upper_case;
+};
+using KeyOrderSource = std::function<TIndexKeyOrder(const TIndexKeyDefinition& definition)>;
+
 struct TTableFlushOptions {
   bool trim = false;
   bool force_data_header = false;
@@ -68,6 +80,12 @@ class TDataTable : public TTableFileOwner {
   void set_in_memory(bool in_memory) { in_memory_ = in_memory; }
   void set_temporary(bool temporary) { temporary_ = temporary; }
   void set_settings(const TTableSettings& settings) { settings_ = settings; }
+  // Where temporary index files go (the session's private directory); the
+  // system's temporary directory when empty.
+  void set_temporary_directory(const std::string& directory) { temporary_directory_ = directory; }
+  // How keys are ordered; without it keys compare byte by byte and are not
+  // upper-cased.
+  void set_key_order(KeyOrderSource source) { key_order_ = std::move(source); }
   const std::string& directory() const { return directory_; }
   const std::string& table_name() const { return table_name_; }
   bool exclusive() const { return exclusive_; }
@@ -84,6 +102,7 @@ class TDataTable : public TTableFileOwner {
   bool has_written() const { return has_written_; }
 
   TDataFile& data_file() { return data_; }
+  const TDataFile& data_file() const { return data_; }
   TIndexFile& index_file() { return index_; }
   TBlobFile& blob_file() { return blob_; }
   // The table has BLOB fields and its BLOB file is open.
@@ -115,6 +134,20 @@ class TDataTable : public TTableFileOwner {
   // The full header checks of all three files (the index file's skipped
   // when it was just recreated): 12035, 15878 or 8961.
   void CheckHeaders(const LocaleInstalledTest& locale_installed);
+
+  // --- Indexes (the files must be open) ---
+
+  // The key of an index slot, from its descriptor and the field
+  // descriptors (errors as DefineIndexKey).
+  TIndexKeyDefinition IndexKey(int slot) const;
+  // The key order of a slot, from set_key_order or byte order.
+  TIndexKeyOrder KeyOrder(const TIndexKeyDefinition& definition) const;
+  // The page cache of a slot, opened with the page format its descriptor
+  // gives (key length, descending, unique, attribute, compression).
+  TIndexPageCache& OpenIndex(int slot);
+  // The tree of a slot over OpenIndex, ordered by KeyOrder. The tree refers
+  // to the cache: it must not outlive the open files.
+  TIndexTree IndexTree(int slot);
 
   // --- Locks (each returns whether change detection found a change) ---
 
@@ -167,6 +200,8 @@ class TDataTable : public TTableFileOwner {
  private:
   [[noreturn]] void Raise(std::uint16_t code) const;
   void ConfigureFiles();
+  // Makes and attaches the index page caches and the BLOB block cache.
+  void AttachCaches();
   void CloseAllFiles();
   // Releases every lock without raising (closing).
   void ReleaseAllLocks();
@@ -176,6 +211,8 @@ class TDataTable : public TTableFileOwner {
   std::string directory_;
   std::string table_name_;
   TTableSettings settings_;
+  std::string temporary_directory_;
+  KeyOrderSource key_order_;
   bool exclusive_ = false;
   bool in_memory_ = false;
   bool temporary_ = false;

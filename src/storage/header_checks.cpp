@@ -133,7 +133,7 @@ void CheckIndexDescriptor(const TIndexDescriptor& index, int slot, bool primary_
     // page reading go by; a descriptor whose list disagrees with them would
     // make keys of one length and pages of another.
     if (!stopped && walked != index.KeyFieldCount()) corrupt();
-    const int expected_length = key_size + (index.Unique() ? 0 : kRecordIdSuffixLength);
+    const int expected_length = key_size + (index.Unique() ? 0 : static_cast<int>(kRecordIdSuffixLength));
     if (index.KeyLength() != expected_length) corrupt();
   }
 

@@ -22,6 +22,7 @@
 #include "storage/data_file_header.h"
 #include "storage/field_descriptor.h"
 #include "storage/index_file_header.h"
+#include "storage/index_key.h"
 
 namespace telvora::storage {
 
@@ -30,7 +31,6 @@ namespace telvora::storage {
 using LocaleInstalledTest = std::function<bool(std::uint16_t language_id, std::uint16_t sort_id)>;
 
 inline constexpr int kMaxKeySize = 522;  // sum of (field key length + 1), before the record-id suffix
-inline constexpr std::int16_t kRecordIdSuffixLength = 4;
 
 // Opening the data file: a field count above 1,024 is 8961, before any
 // descriptor is read.

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "storage/engine_error_codes.h"
 #include "storage/header_checks.h"
+#include "storage/index_file_pages.h"
+#include "storage/index_pages.h"
 #include "storage/scrambler.h"
 #include "storage/storage_errors.h"
 
@@ -40,7 +43,21 @@ void TIndexFile::Open() {
 
 void TIndexFile::Close() {
   if (is_open()) DropTemporaryPages();
+  if (pages_ != nullptr) {
+    if (page_caches_ == pages_.get()) page_caches_ = nullptr;
+    pages_.reset();
+    page_file_.reset();
+  }
   TFileHandler::Close();
+}
+
+void TIndexFile::AttachPages(int data_buffer_bytes, const std::string& temporary_directory) {
+  if (page_caches_ == pages_.get()) page_caches_ = nullptr;
+  pages_.reset();
+  if (page_file_ == nullptr) page_file_ = std::make_unique<TIndexFilePages>(*this);
+  pages_ = std::make_unique<TIndexPages>(*page_file_, data_buffer_bytes);
+  pages_->SetTemporaryDirectory(temporary_directory, encrypted_);
+  page_caches_ = pages_.get();
 }
 
 void TIndexFile::Create() {
@@ -91,18 +108,30 @@ void TIndexFile::CheckPage(std::int32_t page) const {
   if (!IsValidPageReference(page, header_.NextPageNumber()) || page == 0) RaiseTable(VORA_INDEXCORRUPT);
 }
 
-void TIndexFile::ReadPageImage(std::int32_t page, std::span<std::uint8_t, kIndexPageSize> image) {
+void TIndexFile::ReadPageImage(std::int32_t page, std::span<std::uint8_t, kIndexPageSize> image, bool allow_short) {
   CheckPage(page);
-  ReadAt(PagePosition(page), image.data(), image.size());
-  if (encrypted_) Scramble(image, kDataKey);
+  const std::size_t got = ReadAt(PagePosition(page), image.data(), image.size(), allow_short);
+  std::fill(image.begin() + static_cast<std::ptrdiff_t>(got), image.end(), std::uint8_t{0});
+  // What has not reached the file yet reads as plain zeros.
+  if (encrypted_) Scramble(image.first(got), kDataKey);
 }
 
 void TIndexFile::WritePageImage(std::int32_t page, std::span<const std::uint8_t, kIndexPageSize> image) {
-  CheckPage(page);
-  std::array<std::uint8_t, kIndexPageSize> stored{};
-  std::copy(image.begin(), image.end(), stored.begin());
-  if (encrypted_) Scramble(stored, kDataKey);
-  WriteAt(PagePosition(page), stored.data(), stored.size());
+  WritePageImages(page, image);
+}
+
+void TIndexFile::WritePageImages(std::int32_t first, std::span<const std::uint8_t> images) {
+  const std::size_t count = images.size() / kIndexPageSize;
+  if (count == 0) return;
+  CheckPage(first);
+  CheckPage(static_cast<std::int32_t>(first + static_cast<std::int64_t>(count) - 1));
+  std::vector<std::uint8_t> stored(images.begin(), images.begin() + static_cast<std::ptrdiff_t>(count * kIndexPageSize));
+  if (encrypted_) {
+    for (std::size_t at = 0; at < stored.size(); at += kIndexPageSize) {
+      Scramble(std::span<std::uint8_t>(stored).subspan(at, kIndexPageSize), kDataKey);
+    }
+  }
+  WriteAt(PagePosition(first), stored.data(), stored.size());
   if (owner_ != nullptr) owner_->MarkWritten();
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -23,13 +24,18 @@
 
 namespace telvora::storage {
 
+class TIndexFilePages;
+class TIndexPages;
+
 class TIndexFile : public TFileHandler {
  public:
   TIndexFile();
   ~TIndexFile() override;
 
   void set_owner(TTableFileOwner* owner) { owner_ = owner; }
+  TTableFileOwner* owner() const { return owner_; }
   void set_table_name(const std::string& name) { table_name_ = name; }
+  const std::string& table_name() const { return table_name_; }
   // Whether the table is encrypted (from the data file header); set before
   // Open or Create.
   void set_encrypted(bool encrypted) { encrypted_ = encrypted; }
@@ -37,6 +43,15 @@ class TIndexFile : public TFileHandler {
   // The page caches of the index code; null detaches them.
   void set_page_caches(TIndexPageCaches* caches) { page_caches_ = caches; }
   TIndexPageCaches* page_caches() const { return page_caches_; }
+
+  // Makes this file's own index page caches and attaches them: each cache
+  // starts with room for data_buffer_bytes / 8,192 pages; temporary indexes
+  // go to a file in temporary_directory, scrambled when the table is
+  // encrypted. Replaces caches attached before (their pages are forgotten).
+  // REQUIRES: the file is open.
+  void AttachPages(int data_buffer_bytes, const std::string& temporary_directory);
+  // The caches made by AttachPages, or null.
+  TIndexPages* pages() const { return pages_.get(); }
 
   // Opens the file and reads the header (secondary count above 32: 8961;
   // short read: 9217). A failure leaves the file closed.
@@ -73,10 +88,15 @@ class TIndexFile : public TFileHandler {
   std::int32_t TakeNextPageNumber();
   std::uint64_t PagePosition(std::int32_t page) const { return std::uint64_t(page) * kIndexPageSize; }
   // Reads page n, unscrambled. 8965 for a page outside 1 to next − 1; 9217
-  // when the file ends before it.
-  void ReadPageImage(std::int32_t page, std::span<std::uint8_t, kIndexPageSize> image);
+  // when the file ends before it, unless allow_short (the rest of image is
+  // then zero: the page has not reached the file yet).
+  void ReadPageImage(std::int32_t page, std::span<std::uint8_t, kIndexPageSize> image, bool allow_short = false);
   // Writes page n, scrambled when encrypted. 8965 outside 1 to next − 1.
   void WritePageImage(std::int32_t page, std::span<const std::uint8_t, kIndexPageSize> image);
+  // Writes images.size() / 4,096 consecutive pages from first in one write,
+  // each page scrambled on its own when encrypted. 8965 when a page lies
+  // outside 1 to next − 1.
+  void WritePageImages(std::int32_t first, std::span<const std::uint8_t> images);
 
   // The page caches' part of the table's flush, change detection and
   // rollback; nothing while no caches are attached.
@@ -96,6 +116,9 @@ class TIndexFile : public TFileHandler {
   bool encrypted_ = false;
   TIndexFileHeader header_;
   TIndexPageCaches* page_caches_ = nullptr;
+  // Declared after the header: the caches use it until they are gone.
+  std::unique_ptr<TIndexFilePages> page_file_;
+  std::unique_ptr<TIndexPages> pages_;
 };
 
 }  // namespace telvora::storage
