@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "engine/data_session.h"
 #include "engine/index_key_order.h"
@@ -230,21 +231,17 @@ void TDataDirectory::StartTransaction() {
 }
 
 void TDataDirectory::Commit(bool force_flush) {
-  if (!in_transaction_) return;
-  struct ClearFlag {
-    TDataDirectory* d;
-    ~ClearFlag() {
-      d->in_transaction_ = false;
-      d->FreeUnusedTables();
-    }
-  } clear{this};
-  for (Entry& e : tables_) {
-    if (e.table->in_transaction()) e.table->Commit(force_flush);
-  }
+  EndTransaction([force_flush](TDataTable& table) { table.Commit(force_flush); });
 }
 
 void TDataDirectory::Rollback() {
+  EndTransaction([](TDataTable& table) { table.Rollback(); });
+}
+
+void TDataDirectory::EndTransaction(const std::function<void(TDataTable&)>& end_table) {
   if (!in_transaction_) return;
+  // The directory leaves its transaction even when a table fails to end
+  // it, and the tables no cursor uses any more are freed either way.
   struct ClearFlag {
     TDataDirectory* d;
     ~ClearFlag() {
@@ -253,7 +250,7 @@ void TDataDirectory::Rollback() {
     }
   } clear{this};
   for (Entry& e : tables_) {
-    if (e.table->in_transaction()) e.table->Rollback();
+    if (e.table->in_transaction()) end_table(*e.table);
   }
 }
 

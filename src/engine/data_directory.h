@@ -10,6 +10,7 @@
 // Threads: used by one thread at a time, like its session.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -104,6 +105,8 @@ class TDataDirectory {
   void CheckFirstUser(storage::TDataTable& table);
   // Frees the tables no cursor uses any more (after a transaction ends).
   void FreeUnusedTables();
+  // Ends the transaction on every table in it (commit or rollback).
+  void EndTransaction(const std::function<void(storage::TDataTable&)>& end_table);
   void RemoveEntry(const storage::TDataTable& table);
   std::string DataFileName(const std::string& name) const;
 
