@@ -142,14 +142,14 @@ std::uint16_t TOpenBlobValues::GetBlobSize(std::uint16_t field_number, std::span
   return 0;
 }
 
-void TOpenBlobValues::PostBlobValues(std::span<std::uint8_t> image, std::int32_t record_number) {
+void TOpenBlobValues::PostBlobValues(std::span<std::uint8_t> image, std::int32_t record_number, bool new_record) {
   if (table_.data_file().BlobFieldCount() <= 0) return;
   const std::vector<std::int32_t> handles = values_.Handles();
   // Every check before the first write: a value of another record must not
   // leave half the values written.
   for (const std::int32_t handle : handles) {
     TBlobBuffer* value = values_.Find(handle);
-    value->AdoptRecord(record_number);
+    if (new_record) value->AdoptRecord(record_number);
     if (value->Modified() && value->RecordNumber() != record_number) Raise(storage::VORA_MEMOCORRUPT);
   }
   storage::TBlobBlocks* blocks = table_.blob_file().blocks();

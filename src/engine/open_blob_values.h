@@ -51,11 +51,12 @@ class TOpenBlobValues {
 
   // Writes the changed open values as part of writing record record_number
   // and puts every value's reference and key into `image` (the record image
-  // that goes to the file). A value made for a new record (record number
-  // 0) becomes this record's; a changed value of another record is 8963,
-  // raised before anything is written. Internal values are freed after.
-  // Nothing happens for a table without BLOB fields.
-  void PostBlobValues(std::span<std::uint8_t> image, std::int32_t record_number);
+  // that goes to the file). With new_record (an insert), values made for a
+  // record not yet stored (record number 0) become this record's; a
+  // changed value of another record is 8963, raised before anything is
+  // written. Internal values are freed after. Nothing happens for a table
+  // without BLOB fields.
+  void PostBlobValues(std::span<std::uint8_t> image, std::int32_t record_number, bool new_record = false);
 
   // For CopyCurrentForAppend: `copy` becomes `current` without record
   // number and id, and every BLOB value of `current` that is not null is

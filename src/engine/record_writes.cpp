@@ -73,7 +73,7 @@ std::int32_t InsertRecordImage(const TRecordWriteParts& parts, std::span<std::ui
     parts.indexes.AddRecordSlot(id, n);
   }
   parts.indexes.AddWords(record, parts.blobs.MemoTexts(buffer, false), n);
-  parts.blobs.PostBlobValues(image, n);
+  parts.blobs.PostBlobValues(image, n, true);
   slot->ReplaceFields(Fields(image));
   slot->SetAutoIncWord(id);
   parts.table.index_file().IncrementActiveRecordCount();

@@ -230,6 +230,15 @@ TEST_F(OpenBlobValuesTest, AChangedValueOfAnotherRecordIsMemoCorruption) {
     EXPECT_EQ(e.EngineCode, 8963u);
   }
   EXPECT_EQ(Read(Stored(second), kNotes), "second");
+  ASSERT_EQ(blobs_->CloseBlob(kNotes, buffer), 0);
+  // A value made on a new record's buffer is no other record's to take,
+  // except by inserting that buffer.
+  Bytes fresh = NewBuffer();
+  Write(fresh, kNotes, "for a record not yet stored");
+  EXPECT_THROW(ModifyRecordImage(Parts(), second, other), storage::EVoraEngineError);
+  EXPECT_EQ(Read(Stored(second), kNotes), "second");
+  const std::int32_t third = InsertRecordImage(Parts(), fresh);
+  EXPECT_EQ(Read(Stored(third), kNotes), "for a record not yet stored");
 }
 
 TEST_F(OpenBlobValuesTest, CopyingForAppendGivesTheCopyItsOwnValues) {
