@@ -13,6 +13,7 @@
 #include "storage/engine_error.h"
 #include "storage/engine_error_codes.h"
 #include "storage/file_list.h"
+#include "storage/index_file_header.h"
 #include "storage/table_file_names.h"
 
 namespace telvora::engine {
@@ -176,6 +177,26 @@ bool TDataDirectory::TableExists(const std::string& name, bool in_memory) const 
   return std::filesystem::is_regular_file(DataFileName(name), ec);
 }
 
+namespace {
+
+// The text index's key fields and parameters of a table just created.
+void StoreTextIndex(TDataTable& table, const TTableDefinition& definition) {
+  if (definition.text_index_fields.empty() && !definition.text_index_parameters) return;
+  storage::TIndexFileHeader& header = table.index_file().MutableHeader();
+  storage::TIndexDescriptor text = header.Descriptor(storage::kTextIndexSlot);
+  text.SetKeyFieldCount(static_cast<std::uint8_t>(definition.text_index_fields.size()));
+  for (std::size_t i = 0; i < definition.text_index_fields.size(); ++i) {
+    text.SetKeyFieldNumber(static_cast<int>(i), definition.text_index_fields[i]);
+  }
+  header.SetDescriptor(storage::kTextIndexSlot, text);
+  if (definition.text_index_parameters) {
+    storage::WriteTextIndexParameters(table.OpenIndex(storage::kTextIndexSlot), *definition.text_index_parameters);
+  }
+  table.Flush({.force_index_header = true});
+}
+
+}  // namespace
+
 void TDataDirectory::CreateTable(const std::string& name, const TTableDefinition& definition, bool in_memory,
                                  bool overwrite) {
   if (!overwrite && TableExists(name, in_memory)) Raise(storage::VORA_TABLEEXISTS, name);
@@ -187,6 +208,12 @@ void TDataDirectory::CreateTable(const std::string& name, const TTableDefinition
   TDataTable table;
   PrepareTable(table, name, TTableOpenFlags{.exclusive = true, .in_memory = in_memory});
   table.CreateFiles(definition.creation, definition.fields, definition.primary, definition.secondary);
+  try {
+    StoreTextIndex(table, definition);
+  } catch (...) {
+    table.CloseFiles(true);
+    throw;
+  }
   table.CloseFiles();
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "storage/data_table.h"
 #include "storage/field_descriptor.h"
 #include "storage/index_descriptor.h"
+#include "storage/text_index_parameters.h"
 
 namespace telvora::engine {
 
@@ -38,6 +40,10 @@ struct TTableDefinition {
   std::vector<storage::TFieldDescriptor> fields;
   storage::TIndexDescriptor primary;
   std::vector<storage::TIndexDescriptor> secondary;
+  // The key fields of the text index (slot 32), field numbers.
+  std::vector<std::uint16_t> text_index_fields;
+  // Stored in the text index's page chain when given.
+  std::optional<storage::TTextIndexParameters> text_index_parameters;
 };
 
 class TDataDirectory {
@@ -76,7 +82,8 @@ class TDataDirectory {
 
   // Creates a table; 13060 when it exists and overwrite is false, 11013
   // when it is in use or held by a transaction. The files are written and
-  // closed again.
+  // closed again, with the text index's fields and parameters when the
+  // definition has them.
   void CreateTable(const std::string& name, const TTableDefinition& definition, bool in_memory,
                    bool overwrite);
   // Deletes the table's files; 11013 while it is in use.

@@ -34,6 +34,11 @@ class TBlobBuffer {
 
   int OpenCount() const { return open_count_; }
   void AddOpen() { ++open_count_; }
+  // A value made for a record not yet stored (record number 0) belongs to
+  // the record the insert gives it; only such a value may change hands.
+  void AdoptRecord(std::int32_t record_number) {
+    if (record_number_ == 0) record_number_ = record_number;
+  }
   // One user fewer (not below 0); returns the users left.
   int ReleaseOpen();
 
