@@ -167,7 +167,7 @@ void TDataCursor::CloseCursor() {
   access_depth_ = 0;
   if (access_locked_) {
     access_locked_ = false;
-    table->SharedUnlock();
+    if (table->shared_lock_held()) table->SharedUnlock();
   }
   // Forgotten before the directory is asked, so that a failing release
   // still leaves the cursor closed.
@@ -236,20 +236,23 @@ void TDataCursor::CopyCounters() {
 
 void TDataCursor::BeginAccess() {
   RequireOpen();
+  access_locked_ = false;
   if (exclusive_ || table_->read_only_attribute()) return;
+  // A read lock held already (by a write in progress) is not ours to
+  // release; any other one taken during the operation is.
+  access_locked_ = !(table_->shared_lock_held() || table_->write_lock_held());
   bool changed = false;
-  if (table_->Settings().StrictChangeDetection) {
-    const bool held = table_->shared_lock_held() || table_->write_lock_held();
-    changed = table_->SharedLock();
-    access_locked_ = !held && table_->shared_lock_held();
-  }
+  if (table_->Settings().StrictChangeDetection) changed = table_->SharedLock();
   if (changed || CountersChanged()) Resync();
 }
 
 void TDataCursor::EndAccess() {
+  // Without strict change detection a read from the file takes the read
+  // lock itself (to notice other writers); it ends with the operation too,
+  // or no other program could ever write the table again.
   if (!access_locked_) return;
   access_locked_ = false;
-  table_->SharedUnlock();
+  if (table_->shared_lock_held()) table_->SharedUnlock();
 }
 
 void TDataCursor::Access(const std::function<void()>& op) {

@@ -91,11 +91,18 @@ inline std::vector<std::uint8_t> KeyOf(storage::TDataTable& table, int slot, std
 // Appends the record with all its keys; returns its record number.
 inline std::int32_t AppendRecord(storage::TDataTable& table, const TestRecord& r) {
   const auto layouts = storage::testing::Layouts(table);
+  // A new record takes the first deleted slot back; that slot's record-id
+  // entry (status 1, its old id) goes.
+  const std::int32_t reused = table.data_file().Header().DeletedChainHead();
+  const std::int32_t old_id = reused != 0 ? RecordIdOf(RecordImageOf(table, reused)) : 0;
   const std::int32_t n = storage::testing::InsertRecord(table, [&](storage::TRecordImage& image) {
     image.SetInteger(layouts[0], r.id);
     image.SetString(layouts[1], r.name, {});
     image.SetString(layouts[2], r.city, {});
   });
+  if (reused != 0 && n == reused) {
+    EXPECT_TRUE(table.IndexTree(storage::kRecordIdIndexSlot).DeleteKey(storage::RecordIdIndexKey(true, old_id).data()));
+  }
   const std::vector<std::uint8_t> image = RecordImageOf(table, n);
   for (int slot = 0; slot < IndexSlotCount(table); ++slot) table.IndexTree(slot).AddKey(KeyOf(table, slot, image).data(), n);
   const std::int32_t id = RecordIdOf(image);
