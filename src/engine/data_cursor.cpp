@@ -80,6 +80,8 @@ void TDataCursor::OpenCursor() {
   if (IsOpen()) return;
   TTableOpenFlags flags;
   flags.exclusive = exclusive_;
+  // The in-memory database is the directory without a folder.
+  flags.in_memory = directory_.path().empty();
   table_ = &directory_.OpenTableForCursor(table_name_, flags);
   try {
     if (table_->read_only()) read_only_ = true;
