@@ -25,7 +25,8 @@ constexpr int kMinutesPerHour = 60;
 constexpr int kBcdUnitPlaces = 4;
 
 std::string DateText(std::int64_t day_number) {
-  if (day_number < 1) return std::string();
+  // Days outside the calendar (reachable only by arithmetic) have no text.
+  if (day_number < 1 || day_number > DayNumberFromDate(kMaxYear, 12, 31)) return std::string();
   const CalendarDate date = DateFromDayNumber(static_cast<std::int32_t>(day_number));
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
@@ -184,7 +185,11 @@ void ConvertValue(TExpToken& value, std::uint8_t type, std::uint8_t subtype, int
     if (source == kTypeDate) {
       result.integer_value = value.integer_value;
     } else if (source == kTypeTimeStamp) {
-      result.integer_value = static_cast<std::int64_t>(std::floor(value.real_value / kMillisecondsPerDay));
+      const double day = std::floor(value.real_value / kMillisecondsPerDay);
+      if (!(std::fabs(day) < static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
+        Fail(m::kNotAValidDate, text);
+      }
+      result.integer_value = static_cast<std::int64_t>(day);
     } else {
       const auto day = ParseDateText(text);
       if (!day) Fail(m::kNotAValidDate, text);
@@ -194,7 +199,9 @@ void ConvertValue(TExpToken& value, std::uint8_t type, std::uint8_t subtype, int
     if (source == kTypeTime) {
       result.integer_value = value.integer_value;
     } else if (source == kTypeTimeStamp) {
-      result.integer_value = static_cast<std::int64_t>(std::fmod(value.real_value, kMillisecondsPerDay));
+      const double ms = std::fmod(value.real_value, kMillisecondsPerDay);
+      if (!std::isfinite(ms)) Fail(m::kNotAValidTime, text);
+      result.integer_value = static_cast<std::int64_t>(ms);
     } else {
       const auto ms = ParseTimeText(text);
       if (!ms) Fail(m::kNotAValidTime, text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "engine/expression_conversion.h"
 #include "engine/expression_types.h"
@@ -26,6 +27,7 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::int64_t kMillisecondsPerMinute = 60 * kMillisecondsPerSecond;
 constexpr std::int64_t kMillisecondsPerHour = 60 * kMillisecondsPerMinute;
 constexpr int kBcdUnitPlaces = 4;
+const std::int64_t kLastDayNumber = DayNumberFromDate(kMaxYear, 12, 31);
 
 // Rounds a / b half away from zero. REQUIRES: b != 0.
 Wide DivideRounded(Wide a, Wide b) {
@@ -34,6 +36,10 @@ Wide DivideRounded(Wide a, Wide b) {
   const Wide magnitude_b = b < 0 ? -b : b;
   const Wide quotient = (magnitude_a + magnitude_b / 2) / magnitude_b;
   return negative ? -quotient : quotient;
+}
+
+bool FitsInt64(Wide value) {
+  return value >= std::numeric_limits<std::int64_t>::min() && value <= std::numeric_limits<std::int64_t>::max();
 }
 
 std::int64_t Narrow(Wide value) {
@@ -259,11 +265,15 @@ class TEvaluator {
       }
       const TExpToken& dated = IsDateLikeType(l.type) ? l : r;
       const TExpToken& count = IsDateLikeType(l.type) ? r : l;
-      const std::int64_t n = subtract ? -count.integer_value : count.integer_value;
+      const Wide n = subtract ? -static_cast<Wide>(count.integer_value) : static_cast<Wide>(count.integer_value);
       if (dated.type == kTypeTimeStamp) {
         value->real_value = dated.real_value + static_cast<double>(n) * kMillisecondsPerDay;
       } else {
-        value->integer_value = dated.integer_value + n;
+        const Wide moved = dated.integer_value + n;
+        // A day outside the calendar is no date.
+        if (dated.type == kTypeDate && (moved < 1 || moved > kLastDayNumber)) return NullValue(node);
+        if (!FitsInt64(moved)) return NullValue(node);
+        value->integer_value = static_cast<std::int64_t>(moved);
       }
       return value;
     }
@@ -287,27 +297,39 @@ class TEvaluator {
         switch (node.code) {
           case ecAdd: result = a + b; break;
           case ecSubtract: result = a - b; break;
-          case ecMultiply: result = DivideRounded(a * b, kBcdUnit); break;
+          case ecMultiply: {
+            Wide product = 0;
+            // Two 64-bit integers seen as ten-thousandths can overflow even
+            // 128 bits; such a product has no BCD value.
+            if (__builtin_mul_overflow(a, b, &product)) return NullValue(node);
+            result = DivideRounded(product, kBcdUnit);
+            break;
+          }
           default:
             if (b == 0) return NullValue(node);
             result = DivideRounded(a * kBcdUnit, b);
             break;
         }
-        value->integer_value = Narrow(result);
+        if (!FitsInt64(result)) return NullValue(node);
+        value->integer_value = static_cast<std::int64_t>(result);
         return value;
       }
       default: {
         const Wide a = l.integer_value;
         const Wide b = r.integer_value;
+        Wide result = 0;
         switch (node.code) {
-          case ecAdd: value->integer_value = Narrow(a + b); break;
-          case ecSubtract: value->integer_value = Narrow(a - b); break;
-          case ecMultiply: value->integer_value = Narrow(a * b); break;
+          case ecAdd: result = a + b; break;
+          case ecSubtract: result = a - b; break;
+          case ecMultiply: result = a * b; break;
           default:
             if (b == 0) return NullValue(node);
-            value->integer_value = Narrow(a / b);
+            result = a / b;
             break;
         }
+        // A result beyond 64 bits has no value, like a division by zero.
+        if (!FitsInt64(result)) return NullValue(node);
+        value->integer_value = static_cast<std::int64_t>(result);
         return value;
       }
     }
@@ -510,7 +532,7 @@ class TEvaluator {
       day = total / kMillisecondsPerDay;
       ms = total % kMillisecondsPerDay;
     }
-    const bool has_day = day >= 1;
+    const bool has_day = day >= 1 && day <= kLastDayNumber;
     const CalendarDate date = has_day ? DateFromDayNumber(static_cast<std::int32_t>(day)) : CalendarDate{0, 0, 0};
     const std::int64_t day_of_week = has_day ? (day - 1) % kDaysPerWeek + 1 : 0;  // day 1 was a Monday
     std::int64_t result = 0;
@@ -571,15 +593,16 @@ class TEvaluator {
   TExpTokenPtr TextWords(const TExpToken& node) {
     const std::string search = Eval(*node.arguments[0])->string_value;
     const std::string text = Eval(*node.arguments[1])->string_value;
+    // Without a word source of the caller's, the text index's defaults cut.
+    const TTextWordSource words = context_.words.cut_words
+                                      ? context_.words
+                                      : MakeTextWordSource(TTextIndexParameters::Defaults(), context_.locale);
     std::vector<std::string> search_words;
-    std::vector<std::string> column_words;
-    if (context_.words.cut_words) {
-      for (std::string& word : context_.words.cut_words(search, true)) {
-        if (context_.words.is_stop_word && context_.words.is_stop_word(word)) continue;
-        search_words.push_back(std::move(word));
-      }
-      column_words = context_.words.cut_words(text, false);
+    for (std::string& word : words.cut_words(search, true)) {
+      if (words.is_stop_word && words.is_stop_word(word)) continue;
+      search_words.push_back(std::move(word));
     }
+    const std::vector<std::string> column_words = words.cut_words(text, false);
     const auto occurs = [&](const std::string& search_word) {
       return std::any_of(column_words.begin(), column_words.end(),
                          [&](const std::string& word) { return WordMatches(word, search_word); });

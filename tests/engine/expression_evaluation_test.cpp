@@ -224,6 +224,12 @@ TEST(ExpressionEvaluationTest, NumbersAcrossTypes) {
       {"Num + Age", {{"Num", "5"}, {"Age", "2"}}, "7"},
       {"Num / 2", {{"Num", "5"}}, "2.5"},
       {"Num * Big", {{"Num", "3"}, {"Big", "3000000000"}}, "9000000000"},
+      // Results beyond 64 bits (or beyond the calendar) are NULL.
+      {"Big * Big", {{"Big", "9000000000000000000"}}, "NULL"},
+      {"Big + Big", {{"Big", "9000000000000000000"}}, "NULL"},
+      {"Amount * Big", {{"Amount", "1"}, {"Big", "9000000000000000000"}}, "NULL"},
+      {"Born + Big", {{"Born", "9999-12-31"}, {"Big", "1"}}, "NULL"},
+      {"Born - Big", {{"Born", "0001-01-01"}, {"Big", "1"}}, "NULL"},
       {"Price = 2", {{"Price", "2.0"}}, "TRUE"},
       {"Price IN (1, 2)", {{"Price", "2"}}, "TRUE"},
       {"Amount = 2.5", {{"Amount", "2.50"}}, "TRUE"},
