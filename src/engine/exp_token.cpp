@@ -93,6 +93,16 @@ TExpTokenPtr CloneExpression(const TExpToken& token) {
   return copy;
 }
 
+bool ContainsColumn(const TExpToken& token) {
+  if (token.kind == ekColumn) return true;
+  if (token.left && ContainsColumn(*token.left)) return true;
+  if (token.right && ContainsColumn(*token.right)) return true;
+  for (const TExpTokenPtr& argument : token.arguments) {
+    if (argument && ContainsColumn(*argument)) return true;
+  }
+  return false;
+}
+
 TExpTokenPtr MakeNullConstant() {
   TExpTokenPtr token = TExpTokenStack::Take();
   token->kind = ekConstant;

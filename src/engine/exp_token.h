@@ -179,6 +179,9 @@ class TExpTokenStack {
 // A deep copy of a tree, taken from the pool.
 TExpTokenPtr CloneExpression(const TExpToken& token);
 
+// Whether a column node occurs anywhere in the tree.
+bool ContainsColumn(const TExpToken& token);
+
 // Convenience constructors (nodes from the pool).
 TExpTokenPtr MakeNullConstant();
 TExpTokenPtr MakeBooleanConstant(bool value);

@@ -156,10 +156,14 @@ void SetNumberResult(TExpToken& node, const TExpToken& l, const TExpToken& r, bo
   if (node.type == kTypeFloat && (IsMoney(l) || IsMoney(r))) node.subtype = kSubtypeMoney;
 }
 
+// One check of one tree: walks it from the root, resolving and typing every
+// node. Lives for one CheckExpression call on the caller's thread.
 class TChecker {
  public:
   TChecker(const TColumnLookup& lookup, const TExpressionContext& context) : lookup_(lookup), context_(context) {}
 
+  // may_be_column: a quoted string here may name a column (operand
+  // positions). condition: a boolean column here stands for column = TRUE.
   void Check(TExpTokenPtr& node, bool may_be_column, bool condition) {
     switch (node->kind) {
       case ekConstant:

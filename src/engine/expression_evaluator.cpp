@@ -132,6 +132,8 @@ TExpTokenPtr StringValue(const TExpToken& typed, std::string text) {
   return value;
 }
 
+// One evaluation of one tree for one record; every node's value is a fresh
+// constant from the pool. Lives for one EvaluateExpression call.
 class TEvaluator {
  public:
   TEvaluator(std::span<const std::uint8_t> record, const TEvaluationContext& context)
@@ -683,6 +685,13 @@ TColumnReader RecordColumnReader(std::span<const TFieldDescriptor> fields, TBlob
       return;
     }
     const TFieldLayout& field = layouts[static_cast<std::size_t>(number - 1)];
+    const std::size_t needed =
+        field.IsAutoInc() ? TRecordImage::kHeaderSize : field.offset + 1u + field.stored_length;
+    if (record.size() < needed) {
+      // No record (constants evaluated ahead of any record) or a short one.
+      column.SetNull();
+      return;
+    }
     // The image is only read; TRecordImage views mutable bytes.
     const TRecordImage image(std::span<std::uint8_t>(const_cast<std::uint8_t*>(record.data()), record.size()));
     column.SetNull();

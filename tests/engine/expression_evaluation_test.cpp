@@ -372,6 +372,13 @@ TEST(ExpressionEvaluationTest, FailedConversionsRaiseTheirMessages) {
   }
 }
 
+TEST(ExpressionEvaluationTest, ColumnsOfAMissingRecordReadAsNull) {
+  // Filters evaluate constant operands once, with no record at all.
+  TExpTokenPtr tree = ParseAndCheck("Name IS NULL AND Num IS NULL AND UPPER('a') = 'A'");
+  TExpTokenPtr value = EvaluateExpression(*tree, {}, ContextFor(kAnsi));
+  EXPECT_TRUE(IsTrue(*value));
+}
+
 TEST(ExpressionEvaluationTest, OptionCompareMatchesPrefixes) {
   struct OptionCase {
     const char* value;  // nullptr: NULL

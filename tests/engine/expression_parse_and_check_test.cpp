@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/expression_checker.h"
+#include "engine/expression_messages.h"
 #include "engine/expression_parser.h"
 #include "expression_test_table.h"
 #include "storage/engine_error.h"
@@ -384,6 +385,17 @@ TEST(ExpressionParseAndCheckTest, ErrorCarriesTheFilterTemplate) {
   }
 }
 
+TEST(ExpressionParseAndCheckTest, FilterMessagesRaiseTheFilterError) {
+  try {
+    RaiseFilterError("PhoneBook", messages::kFilterMustBeBoolean);
+  } catch (const storage::EVoraEngineError& error) {
+    EXPECT_EQ(error.EngineCode, storage::VORA_INVALIDFILTER);
+    EXPECT_STREQ(error.what(),
+                 "Vora Engine Error # 10051 Filter error for the table 'PhoneBook' - filter expression must be a "
+                 "boolean expression");
+  }
+}
+
 TEST(ExpressionParseAndCheckTest, MessagesAreCutTo255Characters) {
   const std::string name(300, 'x');
   const std::string message = MessageOf(name + " = 1", kFilterExpressionFlags);
@@ -400,6 +412,8 @@ TEST(ExpTokenStackTest, ReleasedTreesComeBackToThePool) {
   EXPECT_LT(TExpTokenStack::SpareCount(), spare);
   TExpTokenPtr copy = CloneExpression(*tree);
   EXPECT_EQ(Dump(*copy), Dump(*tree));
+  EXPECT_TRUE(ContainsColumn(*copy));
+  EXPECT_FALSE(ContainsColumn(*copy->right));
   tree.reset();
   copy.reset();
   EXPECT_EQ(TExpTokenStack::SpareCount(), spare);
