@@ -1,0 +1,35 @@
+#pragma once
+// TTextWordSource: how the expression evaluator cuts a text into words and
+// tells stop words, for TEXTSEARCH and TEXTOCCURS read from a record.
+//
+// The evaluator takes it as two function objects so that the text index's
+// own word cutting can stand in for the plain one made here.
+// MakeTextWordSource cuts words as the text index does: a separator ends the
+// current word, a word character is appended to it (characters after the
+// 61st are dropped), any other character is skipped without ending the
+// word; with star_is_word_character a '*' is a word character whatever the
+// separator set says. Words are returned in text order with repeats. A stop
+// word is one of the list, compared under the table's locale without regard
+// to case.
+//
+// The returned functions hold copies of their inputs and may be called from
+// any thread.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/locale.h"
+#include "storage/text_index_parameters.h"
+
+namespace telvora::engine {
+
+struct TTextWordSource {
+  std::function<std::vector<std::string>(std::string_view text, bool star_is_word_character)> cut_words;
+  std::function<bool(std::string_view word)> is_stop_word;
+};
+
+TTextWordSource MakeTextWordSource(const storage::TTextIndexParameters& parameters, const Locale& locale);
+
+}  // namespace telvora::engine
