@@ -61,6 +61,72 @@ TEST_F(CallFeaturesTest, OperationsCheckTheLineFirst) {
   EXPECT_EQ(phone_->ConsultCallCancel(), 170);
 }
 
+TEST_F(CallFeaturesTest, ChecksComeInTheirOrder) {
+  const int call = ConnectedCall();
+  ASSERT_NE(call, 0);
+  // A pending drop on the current call: "not connected" comes before
+  // "request pending".
+  labs_[0]->QueueReply(LabOp::kDrop, {0, 0, 60, false});
+  ASSERT_EQ(phone_->Hangup(), 0);
+  EXPECT_EQ(phone_->Hold(), 161);
+  EXPECT_EQ(phone_->Transfer("200"), 161);
+  EXPECT_EQ(phone_->Passthrough(true), 161);
+  EXPECT_EQ(phone_->ConsultCallDialNumber(true, "300"), 161);
+  ASSERT_TRUE(WaitUntil([&] { return phone_->NumberOfActiveCalls() == 0; }));
+
+  // A call still connected on a line that closed: "line not open" first.
+  events_.clear();
+  const int second = ConnectedCall();
+  ASSERT_NE(second, 0);
+  labs_[0]->QueueReply(LabOp::kHold, {0, 0, 0, true});
+  ASSERT_EQ(phone_->Hold(), 0);
+  ASSERT_EQ(phone_->LineActive(0, false), 0);
+  ASSERT_TRUE(phone_->IsConnected());
+  EXPECT_EQ(phone_->Hold(), 157);
+  EXPECT_EQ(phone_->Unhold(), 157);
+  EXPECT_EQ(phone_->Transfer("200"), 157);
+  EXPECT_EQ(phone_->TransferAToB(second, second), 157);
+  EXPECT_EQ(phone_->Answer(0), 157);
+  EXPECT_EQ(phone_->PickUp(0), 157);
+  EXPECT_EQ(phone_->ConsultCallComplete(), 157);
+}
+
+TEST_F(CallFeaturesTest, ASingleCallHearsTheRingWhateverItsState) {
+  const int call = ConnectedCall();
+  ASSERT_NE(call, 0);
+  events_.clear();
+  labs_[0]->Ring(1);
+  ASSERT_TRUE(WaitUntil([&] { return CountOf(csRing) == 1; }));
+  EXPECT_EQ(CallEvents(), (std::vector<Event>{Call(csRing, 1, 0, call)}));
+}
+
+TEST_F(CallFeaturesTest, FaxCallIsAnsweredByTheFaxLayerInPassthrough) {
+  phone_->SetMediaMode(mmFax);
+  ASSERT_EQ(phone_->LineActive(0, true), 0);
+  const int call = OfferedCall();
+  ASSERT_EQ(phone_->Answer(3), 0);
+  ASSERT_TRUE(WaitUntil([&] { return phone_->PendingRequestCount() == 0; }));
+  EXPECT_FALSE(LogHas("Answer"));
+  EXPECT_TRUE(LogHas("SetCallParams bearer=" + std::to_string(LINEBEARERMODE_PASSTHROUGH) + " rate=19200..19200"));
+  EXPECT_TRUE(phone_->InPassthrough());
+  // The fax layer picks the call up on the modem: it connects.
+  labs_[0]->SetCallState(static_cast<HCALL>(call), LINECALLSTATE_CONNECTED);
+  ASSERT_NE(WaitForCallState(csWaitingForFaxCommand), 0);
+}
+
+TEST_F(CallFeaturesTest, PickUpWhoseEmptyDialNeverCompletesIsHungUpAndReported) {
+  phone_->SetTimeOut(80);
+  ASSERT_EQ(phone_->LineActive(0, true), 0);
+  labs_[0]->QueueReply(LabOp::kDial, {0, 0, 0, true});
+  ASSERT_EQ(phone_->PickUp(0), 0);
+  const int call = WaitForCallState(csDialTone);
+  ASSERT_NE(call, 0);
+  ASSERT_TRUE(WaitUntil([&] { return HasEvent(Call(csError, 113, 0, call)); }));
+  ASSERT_TRUE(WaitUntil([&] { return phone_->NumberOfActiveCalls() == 0; }));
+  EXPECT_TRUE(HasEvent(Call(csWaitingDisconnection, 0, 0, call)));
+  EXPECT_TRUE(LogHas("Drop"));
+}
+
 TEST_F(CallFeaturesTest, RingsCountFromTheInitialRingNumberAndAnswerConnectsWithItsCallParam) {
   phone_->SetInitialRingNumber(3);
   ASSERT_EQ(phone_->LineActive(0, true), 0);

@@ -170,6 +170,20 @@ TEST_F(PhoneDeviceTest, HandsetNotificationsReportEachHookChangeOnce) {
   EXPECT_EQ(hooks, (std::vector<bool>{false, true}));
 }
 
+TEST_F(PhoneDeviceTest, APhoneClosedByTheServiceIsForgotten) {
+  ASSERT_EQ(phone_->LineActive(0, true), 0);
+  std::uint8_t state = 0;
+  ASSERT_EQ(phone_->ExtDevHandSet().GetMicSpeakerState(state), 0);
+  lab_phone_->Remove();
+  ASSERT_TRUE(WaitUntil([&] { return phone_->ExtDevHandSet().GetMicSpeakerState(state) == -1; }));
+  // Levels are kept for the next opening, and nothing is sent meanwhile.
+  const std::size_t before = lab_phone_->Log().size();
+  phone_->ExtDevHandSet().SetSpeakerVolume(3);
+  EXPECT_EQ(lab_phone_->Log().size(), before);
+  EXPECT_EQ(phone_->ExtDevHandSet().SpeakerVolume(), 3);
+  EXPECT_TRUE(phone_->IsActive());
+}
+
 TEST_F(PhoneDeviceTest, RingerLampsAndDisplayKeepTheirBounds) {
   int ring = 0, volume = 0, lamp = 0;
   std::u16string text;
