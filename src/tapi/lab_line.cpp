@@ -174,7 +174,11 @@ LONG LabLine::Drop(DWORD request, HCALL call) {
 
 LONG LabLine::Dial(DWORD request, HCALL call, const std::string& address) {
   std::lock_guard lock(mu_);
-  return Respond(LabOp::kDial, request, Progress(call), "Dial " + address);
+  // Dialling nothing takes the call off hook and no further: the exchange
+  // notes the dialing and then waits, as for a handset lifted.
+  std::vector<Change> changes =
+      address.empty() ? std::vector<Change>{{call, {LINECALLSTATE_DIALING, 0, 0}}} : Progress(call);
+  return Respond(LabOp::kDial, request, std::move(changes), "Dial " + address);
 }
 
 LONG LabLine::Answer(DWORD request, HCALL call) {
@@ -194,7 +198,10 @@ LONG LabLine::Unhold(DWORD request, HCALL call) {
 
 LONG LabLine::BlindTransfer(DWORD request, HCALL call, const std::string& address) {
   std::lock_guard lock(mu_);
-  return Respond(LabOp::kBlindTransfer, request, {{call, {LINECALLSTATE_IDLE, 0, 0}}},
+  // The call leaves this line for the new party: it disconnects here.
+  return Respond(LabOp::kBlindTransfer, request,
+                 {{call, {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, 0}},
+                  {call, {LINECALLSTATE_IDLE, 0, 0}}},
                  "BlindTransfer " + address);
 }
 
@@ -209,8 +216,12 @@ LONG LabLine::SetupTransfer(DWORD request, HCALL call, HCALL consult) {
 LONG LabLine::CompleteTransfer(DWORD request, HCALL call, HCALL consult, HCALL conference) {
   std::lock_guard lock(mu_);
   if (conference == 0) {
+    // The two parties now talk to each other, past this line.
     return Respond(LabOp::kCompleteTransfer, request,
-                   {{call, {LINECALLSTATE_IDLE, 0, 0}}, {consult, {LINECALLSTATE_IDLE, 0, 0}}},
+                   {{call, {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, 0}},
+                    {consult, {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, 0}},
+                    {call, {LINECALLSTATE_IDLE, 0, 0}},
+                    {consult, {LINECALLSTATE_IDLE, 0, 0}}},
                    "CompleteTransfer transfer");
   }
   return Respond(LabOp::kCompleteTransfer, request,
@@ -255,6 +266,10 @@ LONG LabLine::GenerateDigits(HCALL, DWORD mode, const std::string& digits) {
 
 LONG LabLine::CommHandle(HCALL, int* fd) {
   // Stands for the call's data channel: a descriptor the caller owns.
+  {
+    std::lock_guard lock(mu_);
+    log_.push_back("CommHandle");
+  }
   *fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   return *fd < 0 ? LINEERR_RESOURCEUNAVAIL : 0;
 }

@@ -6,7 +6,10 @@
 //
 // Unscripted, an outgoing call replies at once and goes dialing, proceeding,
 // ringback, connected a few milliseconds apart; every other operation
-// succeeds and moves its calls to the state a switch would.
+// succeeds and moves its calls to the state a switch would: a call made or
+// dialled with no number stops at dial tone or dialing (off hook), held
+// calls go on hold, transferred calls disconnect and go idle, conference
+// members are conferenced, a consultation call gets dial tone.
 //
 // Threads: scheduled reports reach the service from the device's own worker
 // thread, in the order they were scheduled; the far-side methods report from

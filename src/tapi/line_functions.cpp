@@ -708,8 +708,9 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO* lpCallInfo) {
   if (lpCallInfo == nullptr) return LINEERR_INVALPOINTER;
   auto line = S().lines.find(call->line);
   const DWORD version = line == S().lines.end() ? kHighestApiVersion : line->second.version;
-  const bool wide = line != S().lines.end() && S().apps[line->second.app].unicode;
-  const DWORD format = wide ? STRINGFORMAT_UNICODE : STRINGFORMAT_ASCII;
+  // The call's texts come in the line's own string format, the one
+  // lineGetDevCaps reports: an application reads both by the same rule.
+  const DWORD format = S().line_devs[call->device].caps.string_format;
   VarStruct v(sizeof(LINECALLINFO), LineCallInfoFixedSize(version));
   auto& c = v.Fixed<LINECALLINFO>();
   c.hLine = call->line;

@@ -5,8 +5,21 @@
 namespace telvora::telephony {
 
 TConsults& TConsultList::Append(TConsults entry) {
+  entry.Id = next_id_++;
   entries_.push_back(std::make_unique<TConsults>(std::move(entry)));
   return *entries_.back();
+}
+
+TConsults* TConsultList::ById(int id) {
+  for (auto& e : entries_) {
+    if (e->Id == id) return e.get();
+  }
+  return nullptr;
+}
+
+void TConsultList::Remove(int id) {
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [id](const auto& e) { return e->Id == id; }),
+                 entries_.end());
 }
 
 TConsults* TConsultList::ByConsultCall(tapi::HCALL call) {
@@ -61,7 +74,9 @@ void TConsultList::RemoveCallHandle(tapi::HCALL call) {
     if (e->ConferenceCell && *e->ConferenceCell == call) *e->ConferenceCell = 0;
   }
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                [](const auto& e) { return e->ConsultCall() == 0 && e->ConferenceCall() == 0; }),
+                                [](const auto& e) {
+                                  return e->SetUp && e->ConsultCall() == 0 && e->ConferenceCall() == 0;
+                                }),
                  entries_.end());
 }
 

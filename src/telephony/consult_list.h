@@ -3,7 +3,8 @@
 // transfer or a conference, in order of creation. TAPI writes the
 // consultation call's (and a conference's) handle into the entry's cells;
 // a cell reads 0 once its call is gone, and an entry goes when both of its
-// cells are clear. Calls are classified against it (a consultation call, the
+// cells are clear after its set-up completed (before that, TAPI has yet to
+// write them). Calls are classified against it (a consultation call, the
 // conference call of an entry, or an ordinary call); the consultation state
 // of a call that is no consultation call reads ccsError.
 //
@@ -27,6 +28,8 @@ struct TConsults {
   bool Completed = false;
   TConsultCallState State = ccsStarted;
   bool Transfer = true;
+  bool SetUp = false;  // the set-up request completed
+  int Id = 0;          // given by Append; names the entry in its set-up request
 
   tapi::HCALL ConsultCall() const { return ConsultCell ? *ConsultCell : 0; }
   tapi::HCALL ConferenceCall() const { return ConferenceCell ? *ConferenceCell : 0; }
@@ -35,6 +38,8 @@ struct TConsults {
 class TConsultList {
  public:
   TConsults& Append(TConsults entry);
+  TConsults* ById(int id);
+  void Remove(int id);
   TConsults* ByConsultCall(tapi::HCALL call);
   TConsults* ByConferenceCall(tapi::HCALL call);
   // The first entry whose primary call is `call`.
@@ -47,9 +52,11 @@ class TConsultList {
   // Clears every cell holding `call` and drops the entries left without any.
   void RemoveCallHandle(tapi::HCALL call);
   bool Empty() const { return entries_.empty(); }
+  int Count() const { return static_cast<int>(entries_.size()); }
 
  private:
   std::vector<std::unique_ptr<TConsults>> entries_;
+  int next_id_ = 1;
 };
 
 }  // namespace telvora::telephony

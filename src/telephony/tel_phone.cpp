@@ -63,8 +63,8 @@ TelPhone::TelPhone(platform::TComponent* AOwner)
     : TTEL_ComponentVCL(AOwner),
       line_record_(std::make_unique<TCallbackRecord>()),
       phone_record_(std::make_unique<TCallbackRecord>()),
-      ext_dev_handset_(PHONEHOOKSWITCHDEV_HANDSET),
-      ext_dev_aux_(PHONEHOOKSWITCHDEV_SPEAKER),
+      ext_dev_handset_(this, PHONEHOOKSWITCHDEV_HANDSET),
+      ext_dev_aux_(this, PHONEHOOKSWITCHDEV_SPEAKER),
       timer_(std::make_unique<TTelTimer>(this)) {
   timer_->OnTimer = [this](TTelTimer* sender) { CheckTimeOuts(sender); };
   timer_->OnRefused = [this] { RaiseLineState(lsError, kResultNoMemory); };

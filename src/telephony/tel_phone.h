@@ -22,9 +22,12 @@
 //
 // Threads: the GUI thread (running a Qt event loop) only.
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/registry.h"
 #include "tapi/tapi_structures.h"
 #include "telephony/call_list.h"
 #include "telephony/consult_list.h"
@@ -134,6 +137,43 @@ class TelPhone : public TTEL_ComponentVCL {
 
   void GetResultText(int Code, std::string& Text) const;
 
+  // ---- call features (tel_phone_features.cpp) ----
+  int Answer(int CallParam);
+  int PickUp(int CallParam);
+  int Hold();
+  int Unhold();
+  int Transfer(const std::string& Number);
+  int TransferAToB(int CallA, int CallB);
+  int CreateConferenceCall(int CallA, int CallB, int CallParam);
+  int ConsultCallDialNumber(bool Transfer, const std::string& Number);
+  int ConsultCallComplete();
+  int ConsultCallCancel();
+  int GenerateDTMFDigits(const std::string& Digits);
+  int MonitorTones(int RefNum, int Duration, int Frequency1, int Frequency2, int Frequency3);
+  int MonitorTonesCancel();
+  int Passthrough(bool Enable);
+
+  // ---- the phone device, wave and modem devices, line configuration
+  // (tel_phone_devices.cpp) ----
+  int ExtPhoneSetRing(int RingMode, int Volume);
+  int ExtPhoneSetLamp(int LampID, int LampMode);
+  int ExtPhoneSetDisplay(int Row, int Column, const std::u16string& Text);
+  int ExtPhoneGetRing(int& RingMode, int& Volume);
+  int ExtPhoneGetLamp(int LampID, int& LampMode);
+  int ExtPhoneGetDisplay(std::u16string& Text);
+  int GetWaveRecIDFrom(bool FromAddress, int AddressOrCall, int& ID);
+  int GetWavePlayIDFrom(bool FromAddress, int AddressOrCall, int& ID);
+  // The data channel of the current call (a descriptor the component keeps
+  // and closes when the call goes idle or the line closes).
+  int GetCommHandle(int& Handle);
+  int LineConfigDialog(tapi::HWND OwnerHandle, int LineID);
+  // A failed registry write throws platform::RegistryError.
+  int LineConfigDialogSave(tapi::HWND OwnerHandle, platform::RegistryRoot RootKey, const std::string& Key,
+                           const std::string& ValueName, int LineID);
+  // A value of the wrong type throws platform::RegistryError.
+  int LineConfigLoad(platform::RegistryRoot RootKey, const std::string& Key, const std::string& ValueName,
+                     int LineID);
+
   // ---- events ----
   TLineStateEvent OnLineState;
   TCallStateEvent OnCallState;
@@ -156,11 +196,18 @@ class TelPhone : public TTEL_ComponentVCL {
   int PendingRequestCount() const { return requests_.Count(); }
   bool RequestTimerRunning() const { return timer_->Running(); }
   const tapi::LINECALLPARAMS& LastCallParams() const { return call_params_; }
+  bool InPassthrough() const { return passthrough_; }
+  int ConsultationCount() const { return consults_.Count(); }
+  // The clock of the fax-tone quiet period, in milliseconds (a monotonic
+  // clock unless replaced).
+  void SetMillisecondClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
 
  protected:
   void WndProc(TMessage& Message) override;
 
  private:
+  friend class TExtDev;
+
   static void LineCallback(tapi::DWORD device, tapi::DWORD message, tapi::DWORD_PTR instance,
                            tapi::DWORD_PTR param1, tapi::DWORD_PTR param2, tapi::DWORD_PTR param3);
   static void PhoneCallback(tapi::DWORD device, tapi::DWORD message, tapi::DWORD_PTR instance,
@@ -188,6 +235,27 @@ class TelPhone : public TTEL_ComponentVCL {
   void HandleCallState(tapi::HCALL call, tapi::DWORD tapi_state, tapi::DWORD mode);
   void HandleRinging();
   void StartMonitoring(tapi::HCALL call);
+  void HandleConsultCallState(tapi::HCALL call, tapi::DWORD tapi_state, tapi::DWORD mode);
+  void HandleCallInfo(tapi::HCALL call, tapi::DWORD states);
+  void ReportPartyId(tapi::HCALL call, bool caller);
+  void ReportCallInfo(tapi::HCALL call, TTypeOfInfo type);
+  void HandlePhoneState(tapi::DWORD states);
+  std::int64_t NowMs() const;
+
+  // ---- features (tel_phone_features.cpp) ----
+  int MakeCall(const std::string& number, int call_param, int kind);
+  void HandAway(tapi::HCALL call);
+  int CancelConsultation();
+  int SwitchPassthrough(bool enable, bool fixed_rate, tapi::HWND notify);
+  void ContinuePickUp(tapi::HCALL call, int call_param);
+  void FinishPassthrough(tapi::HCALL call, bool entering, tapi::HWND notify);
+  void RaiseConsultState(TConsultCallState state, int param, tapi::HCALL consult, tapi::HCALL primary);
+
+  // ---- devices (tel_phone_devices.cpp) ----
+  int ReadHookState(const TExtDev& dev, std::uint8_t& state);
+  int WriteHookState(TExtDev& dev, std::uint8_t state);
+  int WaveIDFrom(bool from_address, int address_or_call, const char* device_class, int& id);
+  int PhoneChangeRegistered(tapi::LONG request);
 
   // ---- calls (tel_phone_calls.cpp) ----
   void DeallocateCall(tapi::HCALL call);
@@ -256,6 +324,12 @@ class TelPhone : public TTEL_ComponentVCL {
   std::u16string last_caller_report_;
   std::u16string last_called_report_;
   std::int64_t last_fax_tone_ms_ = 0;
+  std::function<std::int64_t()> clock_;
+  std::vector<tapi::HCALL> pickup_list_;
+  // The last display text sent: TAPI reads it while the request runs.
+  std::string display_bytes_;
+  enum class THookReport { kNone, kOnHook, kOffHook };
+  THookReport last_hook_report_ = THookReport::kNone;
 };
 
 }  // namespace telvora::telephony

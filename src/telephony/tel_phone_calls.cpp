@@ -21,8 +21,13 @@ constexpr DWORD kLeavePassthroughMaxRate = 111000;
 int TelPhone::DialNumber(const std::string& Number, int CallParam) {
   if (!IsActive()) return kResultNotActive;
   if (address_id_ < 0) return kResultAddressId;
+  return MakeCall(wait_for_dial_tone_ ? "W" + Number : Number, CallParam, rkMakeCall);
+}
+
+// REQUIRES: the line is open and AddressID is not negative.
+int TelPhone::MakeCall(const std::string& dial, int call_param, int kind) {
   call_params_ = BuildCallParams(current_media_mode_, active_caps_.MediaModes, address_id_, wait_for_dial_tone_);
-  std::string number = wait_for_dial_tone_ ? "W" + Number : Number;
+  std::string number = dial;
   std::string fax_dial_string;
   if (current_media_mode_ == mmFax) {
     // A fax layer dials itself over the call's data channel.
@@ -45,7 +50,7 @@ int TelPhone::DialNumber(const std::string& Number, int CallParam) {
   fax_dial_string_ = std::move(fax_dial_string);
   bearer_mode_ = BearerModeOf(current_media_mode_);
   passthrough_ = current_media_mode_ == mmFax;
-  RegisterRequest(static_cast<DWORD>(request), 0, rkMakeCall, CallParam, std::move(cell), 0, 0);
+  RegisterRequest(static_cast<DWORD>(request), 0, kind, call_param, std::move(cell), 0, 0);
   return kResultOk;
 }
 

@@ -1,10 +1,13 @@
 // TelPhone: the TAPI callbacks, the notification window's messages and the
 // dispatch of line and phone notifications, with call-state tracking.
 
+#include <algorithm>
 #include <chrono>
 
 #include "tapi/tapi.h"
+#include "telephony/structure_text.h"
 #include "telephony/tel_phone.h"
+#include "telephony/variable_query.h"
 
 namespace telvora::telephony {
 
@@ -13,12 +16,9 @@ using namespace tapi;
 namespace {
 
 constexpr std::int64_t kFaxToneQuietMs = 3000;
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+constexpr std::size_t kCallInfoInitialSize = 324;
+// wParam of kPassthroughMessage asking for the fixed rate.
+constexpr WPARAM kPassthroughFixedRate = 1;
 
 void StoreAndSend(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
                   UINT window_message) {
@@ -33,6 +33,12 @@ void StoreAndSend(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1,
 }
 
 }  // namespace
+
+std::int64_t TelPhone::NowMs() const {
+  if (clock_) return clock_();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 void TelPhone::LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
                             DWORD_PTR param2, DWORD_PTR param3) {
@@ -66,6 +72,9 @@ void TelPhone::WndProc(TMessage& Message) {
       if (Message.WParam == 0) DispatchPhoneNotification();
       Message.Result = 0;
       return;
+    case kPassthroughMessage:
+      Message.Result = SwitchPassthrough(true, Message.WParam == kPassthroughFixedRate, static_cast<HWND>(Message.LParam));
+      return;
     case kHangupCallMessage:
       if (Message.WParam == 0) {
         current_call_ = static_cast<HCALL>(Message.LParam);
@@ -83,6 +92,9 @@ void TelPhone::DispatchLineNotification() {
   const TCallbackRecord n = *line_record_;
   const HCALL call = n.Device;
   switch (n.Message) {
+    case LINE_CALLINFO:
+      HandleCallInfo(call, static_cast<DWORD>(n.Param1));
+      break;
     case LINE_CALLSTATE:
       HandleCallState(call, static_cast<DWORD>(n.Param1), static_cast<DWORD>(n.Param2));
       break;
@@ -132,6 +144,9 @@ void TelPhone::DispatchPhoneNotification() {
     case PHONE_REPLY:
       HandlePhoneReply(static_cast<DWORD>(n.Param1), static_cast<LONG>(static_cast<DWORD>(n.Param2)));
       break;
+    case PHONE_STATE:
+      if (phone_ != 0 && n.Device == phone_) HandlePhoneState(static_cast<DWORD>(n.Param1));
+      break;
     default: break;
   }
 }
@@ -161,9 +176,11 @@ void TelPhone::StartMonitoring(HCALL call) {
 }
 
 void TelPhone::HandleCallState(HCALL call, DWORD tapi_state, DWORD mode) {
-  // Consultation calls have their own states (TConsultCallState); they exist
-  // only once a consultation was set up, and are tracked by those features.
-  if (consults_.ByConsultCall(call) != nullptr) return;
+  // Consultation calls have their own states (TConsultCallState).
+  if (consults_.ByConsultCall(call) != nullptr) {
+    HandleConsultCallState(call, tapi_state, mode);
+    return;
+  }
   const TConsults* owner = consults_.ByConferenceCall(call);
   const bool conference = owner != nullptr;
   const TCallState recorded = calls_.StateOf(call);
@@ -181,7 +198,11 @@ void TelPhone::HandleCallState(HCALL call, DWORD tapi_state, DWORD mode) {
       break;
     case LINECALLSTATE_OFFERING: next = csOffering; break;
     case LINECALLSTATE_DIALTONE: next = csDialTone; break;
-    case LINECALLSTATE_DIALING: next = csDialing; break;
+    case LINECALLSTATE_DIALING:
+      // A picked-up call dials nothing; its dialing is no news.
+      if (!conference && std::find(pickup_list_.begin(), pickup_list_.end(), call) != pickup_list_.end()) return;
+      next = csDialing;
+      break;
     case LINECALLSTATE_RINGBACK: next = csRingBack; break;
     case LINECALLSTATE_BUSY: next = csBusy; break;
     case LINECALLSTATE_CONNECTED:
@@ -242,6 +263,150 @@ void TelPhone::HandleCallState(HCALL call, DWORD tapi_state, DWORD mode) {
   } else if ((next == csRemotePartyDisconnected || next == csBusy || next == csNoDialTone) && auto_disconnect_) {
     Hangup();
   }
+}
+
+}  // namespace telvora::telephony
+
+namespace telvora::telephony {
+
+// ---- call information ----
+
+void TelPhone::HandleCallInfo(HCALL call, DWORD states) {
+  if ((states & LINECALLINFOSTATE_CALLERID) && OnCallerID.Assigned()) ReportPartyId(call, true);
+  if ((states & LINECALLINFOSTATE_CALLEDID) && OnCalledID.Assigned()) ReportPartyId(call, false);
+  if (!OnCallInfo.Assigned()) return;
+  if (states & LINECALLINFOSTATE_DISPLAY) ReportCallInfo(call, tiDisplayInfo);
+  if (states & LINECALLINFOSTATE_USERUSERINFO) ReportCallInfo(call, tiUserInfo);
+  if (states & LINECALLINFOSTATE_ORIGIN) ReportCallInfo(call, tiOrigin);
+  if (states & LINECALLINFOSTATE_REASON) ReportCallInfo(call, tiReason);
+}
+
+namespace {
+
+int ReadCallInfo(HCALL call, TVarBuffer& info) {
+  return QueryVariable(
+      kCallInfoInitialSize, 0, LINEERR_STRUCTURETOOSMALL,
+      [&](void* s) { return lineGetCallInfo(call, static_cast<LINECALLINFO*>(s)); },
+      [](LONG) { return kResultFailed; }, info);
+}
+
+}  // namespace
+
+void TelPhone::ReportPartyId(HCALL call, bool caller) {
+  const TCallerIDEvent& event = caller ? OnCallerID : OnCalledID;
+  auto report = [&](int code, const std::u16string& number, const std::u16string& name) {
+    if (!IsDestroying()) event(this, code, number, name, static_cast<int>(call));
+  };
+  TVarBuffer info;
+  const int result = ReadCallInfo(call, info);
+  if (result != kResultOk) {
+    report(result, u"", u"");
+    return;
+  }
+  const LINECALLINFO* c = info.As<LINECALLINFO>();
+  const DWORD flags = caller ? c->dwCallerIDFlags : c->dwCalledIDFlags;
+  // Compared whole: a party that is unavailable and also, say, named is not
+  // "unavailable".
+  if (flags == LINECALLPARTYID_BLOCKED || flags == LINECALLPARTYID_OUTOFAREA || flags == LINECALLPARTYID_UNKNOWN) {
+    report(kResultPartyIdUnknown, u"", u"");
+    return;
+  }
+  if (flags == LINECALLPARTYID_UNAVAIL) {
+    report(kResultPartyIdUnavailable, u"", u"");
+    return;
+  }
+  const DWORD number_size = caller ? c->dwCallerIDSize : c->dwCalledIDSize;
+  const DWORD number_offset = caller ? c->dwCallerIDOffset : c->dwCalledIDOffset;
+  const DWORD name_size = caller ? c->dwCallerIDNameSize : c->dwCalledIDNameSize;
+  const DWORD name_offset = caller ? c->dwCallerIDNameOffset : c->dwCalledIDNameOffset;
+  std::u16string number, name;
+  if (number_size != 0 && number_offset != 0) {
+    const int text = TextFromStructure(info, number_offset, number_size, active_caps_.WideStrings, number);
+    if (text != kResultOk) {
+      report(text, u"", u"");
+      return;
+    }
+  }
+  if (name_size != 0 && name_offset != 0) {
+    const int text = TextFromStructure(info, name_offset, name_size, active_caps_.WideStrings, name);
+    if (text != kResultOk) {
+      report(text, u"", u"");
+      return;
+    }
+  }
+  // The parts are kept apart in the key, so that call 1 with number "23"
+  // and call 12 with number "3" are not taken for the same report.
+  std::u16string key;
+  for (const char ch : std::to_string(call)) key.push_back(static_cast<char16_t>(ch));
+  key += u'\n';
+  key += number;
+  key += u'\n';
+  key += name;
+  std::u16string& last = caller ? last_caller_report_ : last_called_report_;
+  if (key == last) return;
+  last = key;
+  if (!number.empty() || !name.empty()) {
+    report(kResultOk, number, name);
+  } else {
+    report(kResultPartyIdUnknown, u"", u"");
+  }
+}
+
+void TelPhone::ReportCallInfo(HCALL call, TTypeOfInfo type) {
+  TVarBuffer info;
+  const int result = ReadCallInfo(call, info);
+  if (result != kResultOk) {
+    RaiseCallState(csError, result, 0, call);
+    return;
+  }
+  const LINECALLINFO* c = info.As<LINECALLINFO>();
+  auto raise = [&](const std::u16string& text, int number) {
+    if (!IsDestroying()) OnCallInfo(this, type, text, number, static_cast<int>(call));
+  };
+  auto raise_text = [&](DWORD size, DWORD offset) {
+    if (size == 0 || offset == 0) return;
+    std::u16string text;
+    const int code = TextFromStructure(info, offset, size, active_caps_.WideStrings, text);
+    if (code != kResultOk) {
+      RaiseCallState(csError, code, 0, call);
+      return;
+    }
+    raise(text, 0);
+  };
+  switch (type) {
+    case tiDisplayInfo: raise_text(c->dwDisplaySize, c->dwDisplayOffset); break;
+    case tiUserInfo: raise_text(c->dwUserUserInfoSize, c->dwUserUserInfoOffset); break;
+    case tiOrigin: raise(u"", static_cast<int>(c->dwOrigin)); break;
+    case tiReason: raise(u"", static_cast<int>(c->dwReason)); break;
+  }
+}
+
+// ---- phone states ----
+
+void TelPhone::HandlePhoneState(DWORD states) {
+  if (OnExtPhoneChanged.Assigned()) {
+    const std::pair<DWORD, TExtPhoneState> kinds[] = {{PHONESTATE_DISPLAY, tpsDisplay},
+                                                      {PHONESTATE_LAMP, tpsLamp},
+                                                      {PHONESTATE_RINGMODE, tpsRingMode},
+                                                      {PHONESTATE_RINGVOLUME, tpsRingVolume}};
+    for (const auto& [bit, kind] : kinds) {
+      if ((states & bit) && !IsDestroying()) OnExtPhoneChanged(this, kind);
+    }
+  }
+  if ((states & PHONESTATE_SPEAKERHOOKSWITCH) && !IsDestroying()) OnExtDevAuxChanged(this);
+  if (!(states & PHONESTATE_HANDSETHOOKSWITCH)) return;
+  if (!IsDestroying()) OnExtDevHandsetChanged(this);
+  if (!OnHookState.Assigned()) return;
+  std::uint8_t state = 0;
+  const int result = ReadHookState(ext_dev_handset_, state);
+  if (result != kResultOk) {
+    RaiseLineState(lsError, result);
+    return;
+  }
+  const THookReport now = state == 0 ? THookReport::kOnHook : THookReport::kOffHook;
+  if (now == last_hook_report_) return;
+  last_hook_report_ = now;
+  if (!IsDestroying()) OnHookState(this, now == THookReport::kOnHook);
 }
 
 }  // namespace telvora::telephony

@@ -1,5 +1,7 @@
 // TelPhone: the pending-request list's replies and time-outs.
 
+#include <vector>
+
 #include "tapi/tapi.h"
 #include "telephony/tel_phone.h"
 
@@ -88,15 +90,41 @@ void TelPhone::HandleLineReply(DWORD request_id, LONG result) {
     case rkConsultComplete:
       if (!ok) ConsultErrorEvent(call, result == LINEERR_OPERATIONUNAVAIL ? kResultLineSetup : kResultFailed);
       break;
+    case rkConsultSetup: {
+      TConsults* entry = consults_.ById(request->Extra);
+      if (entry == nullptr) break;
+      const HCALL consult = entry->ConsultCall();
+      const HCALL primary = entry->PrimaryCall;
+      if (ok) {
+        entry->SetUp = true;
+        entry->State = ccsStarted;
+        RaiseConsultState(ccsStarted, 0, consult, primary);
+      } else {
+        // Nothing was set up, and TAPI writes no cell after a failure: the
+        // entry would only hide a later consultation of the same call.
+        consults_.Remove(request->Extra);
+        RaiseConsultState(ccsError, result == LINEERR_OPERATIONUNAVAIL ? kResultLineSetup : kResultFailed,
+                          consult, primary);
+      }
+      break;
+    }
     case rkPickUpMakeCall:
-      if (!ok) RaiseLineState(lsError, kResultTimeOut);
+      if (ok && request->Cell && *request->Cell != 0) {
+        ContinuePickUp(*request->Cell, request->Extra);
+      } else {
+        RaiseLineState(lsError, kResultTimeOut);
+      }
       break;
     case rkDrop:
       if (!ok) ErrorEventForCall(call, kResultHangupFailed);
       NextDropStep(call, request->Extra);
       break;
     case rkBearerMode:
-      if (!ok) ErrorEventForCall(call, result == LINEERR_NOMEM ? kResultNoMemory : kResultFailed);
+      if (ok) {
+        FinishPassthrough(call, request->Extra == 1, request->Window);
+      } else {
+        ErrorEventForCall(call, result == LINEERR_NOMEM ? kResultNoMemory : kResultFailed);
+      }
       break;
     case rkConference:
       if (ok) {
@@ -163,6 +191,7 @@ void TelPhone::CheckTimeOuts(TTelTimer* /*Sender*/) {
         current_call_ = call;
         Hangup();
         current_call_ = previous;
+        if (request->Kind == rkPickUpDial) std::erase(pickup_list_, call);
         ReportTimeOut(call);
         break;
       }

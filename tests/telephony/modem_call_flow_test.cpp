@@ -2,12 +2,14 @@
 // connected and hung up on a modem at the far end of a pseudo-terminal, with
 // the modem speaker settings written into the modem's configuration.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 
 #include "support/modem_peer.h"
 #include "support/temp_dir.h"
+#include "tapi/device_config_block.h"
 #include "tapi/modem_line.h"
 #include "tel_phone_fixture.h"
 
@@ -88,6 +90,52 @@ TEST_F(ModemCallFlowTest, DataCallConnectsAndHangsUp) {
   EXPECT_EQ(peer_.Commands().back(), "ATH");
   EXPECT_FALSE(peer_.Online());
   EXPECT_EQ(phone_->NumberOfActiveCalls(), 0);
+}
+
+TEST_F(ModemCallFlowTest, SpeakerSettingsReachTheModemOnTheNextDialAndTheOptionsWordIsKept) {
+  ModemPeer::Behaviour b;
+  b.outcome = ModemPeer::Outcome::kConnect;
+  peer_.SetBehaviour(b);
+  phone_->SetMediaMode(mmData);
+  struct Case {
+    TModemSpeakerVolume volume;
+    TModemSpeakerMode mode;
+    bool icon;
+    const char* volume_command;
+    const char* mode_command;
+    WORD options;
+  };
+  // The modem's own settings (low, on while dialling) stay where the
+  // component has none.
+  const Case cases[] = {
+      {svDefault, smDefault, false, "ATL1", "ATM1", 0},
+      {svLow, smCallSetup, true, "ATL1", "ATM3", kConfigOptionLaunchLights},
+      {svMedium, smOff, false, "ATL2", "ATM0", 0},
+  };
+  for (const Case& c : cases) {
+    phone_->ModemSpeaker().SetVolume(c.volume);
+    phone_->ModemSpeaker().SetMode(c.mode);
+    phone_->SetShowModemIcon(c.icon);
+    ASSERT_EQ(phone_->LineActive(0, true), 0);
+    std::vector<std::uint8_t> buffer(2048);
+    auto* v = reinterpret_cast<VARSTRING*>(buffer.data());
+    v->dwTotalSize = static_cast<DWORD>(buffer.size());
+    ASSERT_EQ(lineGetDevConfig(0, v, "comm/datamodem"), 0);
+    const std::uint8_t* block = buffer.data() + v->dwStringOffset;
+    EXPECT_EQ(block[kConfigOptionsAt] | (block[kConfigOptionsAt + 1] << 8), c.options);
+
+    events_.clear();
+    const std::size_t before = peer_.Commands().size();
+    ASSERT_EQ(phone_->DialNumber("5551234", 0), 0);
+    ASSERT_NE(WaitForCallState(csConnected, milliseconds(4000)), 0);
+    const auto commands = peer_.Commands();
+    const std::vector<std::string> dial(commands.begin() + static_cast<std::ptrdiff_t>(before), commands.end());
+    EXPECT_NE(std::find(dial.begin(), dial.end(), c.volume_command), dial.end()) << c.volume_command;
+    EXPECT_NE(std::find(dial.begin(), dial.end(), c.mode_command), dial.end()) << c.mode_command;
+    ASSERT_EQ(phone_->Hangup(), 0);
+    ASSERT_NE(WaitForCallState(csDisconnected, milliseconds(4000)), 0);
+    ASSERT_EQ(phone_->LineActive(0, false), 0);
+  }
 }
 
 TEST_F(ModemCallFlowTest, BusyModemCallIsDroppedAutomatically) {

@@ -85,6 +85,7 @@ class TelPhoneFixture : public ::testing::Test {
     tapi::SetDeviceFactory([this, count, adjust] {
       tapi::DeviceSet set;
       labs_.clear();
+      lab_phone_ = nullptr;
       for (int i = 0; i < count; ++i) {
         tapi::LineDeviceCaps caps = tapi::LabLine::DefaultCaps(i, i == 0);
         if (adjust) adjust(i, caps);
@@ -93,7 +94,10 @@ class TelPhoneFixture : public ::testing::Test {
         set.lines.push_back(std::move(line));
       }
       if (count > 0) {
-        auto phone = std::make_unique<tapi::LabPhone>(tapi::LabPhone::DefaultCaps(0));
+        tapi::PhoneDeviceCaps phone_caps = tapi::LabPhone::DefaultCaps(0);
+        if (adjust_phone_) adjust_phone_(phone_caps);
+        auto phone = std::make_unique<tapi::LabPhone>(phone_caps);
+        lab_phone_ = phone.get();
         set.phones.push_back(std::move(phone));
       }
       return set;
@@ -150,6 +154,9 @@ class TelPhoneFixture : public ::testing::Test {
 
   std::unique_ptr<TelPhone> phone_;
   std::vector<tapi::LabLine*> labs_;
+  tapi::LabPhone* lab_phone_ = nullptr;
+  // Adjusts the lab phone's capabilities when the service next starts.
+  std::function<void(tapi::PhoneDeviceCaps&)> adjust_phone_;
   std::vector<Event> events_;
 };
 
