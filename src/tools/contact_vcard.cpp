@@ -241,6 +241,8 @@ std::string JoinNonEmpty(const std::vector<std::string>& parts, std::size_t firs
   return out;
 }
 
+// The fields of one card as its properties arrive; N and FN, ADR and
+// LABEL are settled when the card ends, since either may come first.
 class CardBuilder {
  public:
   CardBuilder(int number, int line) {

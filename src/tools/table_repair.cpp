@@ -34,6 +34,9 @@ std::vector<int> TreeSlots(const storage::TIndexFileHeader& header) {
   return slots;
 }
 
+// One repair of one table, in the order that keeps a failure harmless:
+// read and plan everything, refuse what cannot be repaired, then write the
+// data file (slots, chain, counters) and last the index file. Used once.
 class Rebuild {
  public:
   explicit Rebuild(storage::TDataTable& table) : table_(table) {}

@@ -85,6 +85,10 @@ struct LeafEntry {
   std::int32_t page = 0;
 };
 
+// One check of one table: reads every slot once, then walks the deleted
+// chain, every index and the BLOB chains over those images, claiming each
+// page and block so that one reached twice is caught. Collects problems and
+// never raises for what it finds; only a failed read raises. Used once.
 class Verifier {
  public:
   explicit Verifier(storage::TDataTable& table)

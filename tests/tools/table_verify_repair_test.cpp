@@ -40,6 +40,10 @@ using Records = std::map<std::int32_t, std::vector<std::string>>;  // slot -> Na
 
 constexpr int kRecordCount = 300;  // enough for two-level trees in both indexes
 constexpr std::uint16_t kFarsi = 0x0429;
+// ByFamily: flag byte + 71 value bytes + the record-id suffix.
+constexpr std::size_t kFamilyKeyLength = 72 + 4;
+// A branch entry of ByFamily: key, child page, subtree count.
+constexpr std::size_t kFamilyBranchEntry = kFamilyKeyLength + storage::kEntryPointerLength + storage::kEntryCountLength;
 
 struct Outcome {
   int status;
@@ -109,7 +113,7 @@ class VerifyRepairTest : public ::testing::Test {
                                                     {"Family", storage::kTypeString, 0, 70, 0},
                                                     {"Tel1", storage::kTypeString, 0, 12, 0}});
     def.primary = Index("", 1, 62, true, storage::KeyCompression::Both);
-    def.secondary = {Index("ByFamily", 2, 72 + 4, false, storage::KeyCompression::None)};
+    def.secondary = {Index("ByFamily", 2, kFamilyKeyLength, false, storage::KeyCompression::None)};
     directory.CreateTable("Contacts", def, false, false);
     session.CloseDirectory(directory);
   }
@@ -255,16 +259,17 @@ std::vector<Damage> DamageTest::Damages() {
          // The second child of the secondary index's root: a leaf whose
          // entries are overwritten with a pattern.
          const std::int32_t root = t.RootPage(1);
-         const std::uint64_t entry = root * storage::kIndexPageSize + storage::kPageHeaderSize + 76 + 8;
-         const auto child = Load<std::int32_t>(t.file(".IDX"), entry + 76);
-         for (std::uint64_t at = 40; at < 400; at += 4) {
+         const std::uint64_t entry = root * storage::kIndexPageSize + storage::kPageHeaderSize + kFamilyBranchEntry;
+         const auto child = Load<std::int32_t>(t.file(".IDX"), entry + kFamilyKeyLength);
+         for (std::uint64_t at = storage::kPageHeaderSize + 27; at < 400; at += 4) {
            Store<std::uint32_t>(t.file(".IDX"), child * storage::kIndexPageSize + at, 0xA5A5A5A5u);
          }
        }},
       {"subtree count corrupt", "subtree count",
        [](VerifyRepairTest& t) {
          const std::int32_t root = t.RootPage(1);
-         const std::uint64_t count = root * storage::kIndexPageSize + storage::kPageHeaderSize + 76 + 4;
+         const std::uint64_t count = root * storage::kIndexPageSize + storage::kPageHeaderSize + kFamilyKeyLength +
+                                     storage::kEntryPointerLength;
          Store<std::int32_t>(t.file(".IDX"), count, Load<std::int32_t>(t.file(".IDX"), count) + 1);
        }},
       {"active-record count corrupt", "active-record count",
@@ -313,6 +318,20 @@ TEST_P(DamageTest, VerifyAgreesWithTheCheckerAndRepairRestoresTheTable) {
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamageTest, ::testing::Range(0, 6));
 
+TEST_F(VerifyRepairTest, HeadersTheEngineRefusesAreAProblemRepairLeavesAlone) {
+  // One byte more than a whole number of slots: the engine's open check
+  // refuses the data file, so verify reports that and repair cannot open it.
+  { std::ofstream(file(".DAT"), std::ios::binary | std::ios::app).put('\0'); }
+  EXPECT_EQ(testing::RunTableCheck(table_path()).exit_code, 1);
+  Outcome verify = RunTool({"verify", table_path().string()});
+  EXPECT_EQ(verify.status, 1) << verify.err;
+  EXPECT_EQ(verify.out, "Contacts.DAT: -: Vora Engine Error # 8961 Header information corrupt in the table 'Contacts'\n");
+  Outcome repair = RunTool({"repair", table_path().string()});
+  EXPECT_EQ(repair.status, 2);
+  EXPECT_EQ(repair.err, "telvora-db: Vora Engine Error # 8961 Header information corrupt in the table 'Contacts'\n");
+  EXPECT_FALSE(fs::exists(file(".DAT.bak")));
+}
+
 TEST_F(VerifyRepairTest, RepairRefusesTwoRecordsWithOneUniqueKeyAndChangesNothing) {
   // Slot 2 gets slot 1's Name: the primary index cannot hold both.
   const std::uint64_t slots = storage::kDataFileHeaderSize + 3 * storage::kFieldDescriptorSize;
@@ -320,7 +339,7 @@ TEST_F(VerifyRepairTest, RepairRefusesTwoRecordsWithOneUniqueKeyAndChangesNothin
   const std::string name = Name(1);
   {
     std::fstream io(file(".DAT"), std::ios::binary | std::ios::in | std::ios::out);
-    io.seekp(static_cast<std::streamoff>(slots + size + 10));
+    io.seekp(static_cast<std::streamoff>(slots + size + storage::TRecordImage::kHeaderSize + 1));  // Name's value
     io.write(name.data(), static_cast<std::streamsize>(name.size()));
   }
   const auto before = fs::file_size(file(".IDX"));
