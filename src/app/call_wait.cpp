@@ -1,5 +1,7 @@
 #include "app/call_wait.h"
 
+#include <algorithm>
+
 #include <QShowEvent>
 
 #include "app/cp1256_text.h"
@@ -44,6 +46,11 @@ constexpr int kClientWidth = 326;
 constexpr int kClientHeight = 139;
 // The counter value whose tick hangs up (the tick that shows 0).
 constexpr int kCountdownEnd = -1;
+// The sentence's labels: where Label2 and Label3 end, and the gap each
+// leaves to the label on its right, as defined.
+constexpr int kSecondsRight = 133 + 12;
+constexpr int kSentenceEndRight = 10 + 119;
+constexpr int kSentenceGap = 4;
 
 }  // namespace
 
@@ -63,6 +70,7 @@ TCallWait::TCallWait(QWidget* parent, telephony::TelPhone& phone)
   LBTel = label(104, 42, 25, 13, "");
   Label4 = label(265, 68, 41, 13, kStatusCaption);
   Label5 = label(121, 68, 137, 13, kStatusDialling);
+  LayOutSentence();
   QPalette red = Label6->palette();
   red.setColor(QPalette::WindowText, Qt::red);
   Label6->setPalette(red);
@@ -102,14 +110,14 @@ void TCallWait::showEvent(QShowEvent* event) {
 void TCallWait::FormShow() {
   LBTel->SetCaption(number_source_ != nullptr ? number_source_->text() : QString());
   counter_ = kCountdownStart;
-  Label2->SetCaption(QString::number(counter_));
+  ShowSeconds(counter_);
   EnableTimer();
   Button1->setEnabled(true);
   FocusControl(Button1);
 }
 
 void TCallWait::TimerDispTimer() {
-  Label2->SetCaption(QString::number(counter_));
+  ShowSeconds(counter_);
   --counter_;
   // Restarted before the hang-up: while a hang-up error box is open, ticks
   // go on arriving and only the one that reached the end hangs up.
@@ -125,7 +133,7 @@ void TCallWait::TimerDispTimer() {
 }
 
 void TCallWait::Button1Click() {
-  Label2->SetCaption(QString::number(0));
+  ShowSeconds(0);
   Label5->SetCaption(FromCp1256(kManualHangup));
   ReportHangupResult(phone_.Hangup());
   TimerDisp->stop();
@@ -151,6 +159,16 @@ void TCallWait::Button2Click() {
 }
 
 void TCallWait::Button3Click() { reject(); }
+
+void TCallWait::ShowSeconds(int seconds) {
+  Label2->SetCaption(QString::number(seconds));
+  LayOutSentence();
+}
+
+void TCallWait::LayOutSentence() {
+  Label2->SetDesignRight(std::min(kSecondsRight, Label1->x() - kSentenceGap));
+  Label3->SetDesignRight(std::min(kSentenceEndRight, Label2->x() - kSentenceGap));
+}
 
 void TCallWait::StartTimer() {
   TimerDisp->setInterval(period_ms_);

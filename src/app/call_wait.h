@@ -71,6 +71,13 @@ class TCallWait : public TDialogForm {
   void Button1Click();
   void Button2Click();
   void Button3Click();
+  // Shows the seconds left in Label2, keeping the sentence readable.
+  void ShowSeconds(int seconds);
+  // Label1, Label2 and Label3 read as one sentence from right to left. Each
+  // keeps its place from the definition unless the one before it has grown
+  // into it (the fonts here are not Windows' Tahoma, and a wider number
+  // such as -1 may show); then it moves left to keep the defined gap.
+  void LayOutSentence();
   // Starts the timer afresh with the current period.
   void StartTimer();
   // Starts it unless it runs already.

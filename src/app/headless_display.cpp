@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include <QCoreApplication>
@@ -19,6 +21,10 @@
 namespace telvora::app {
 
 namespace {
+
+// How long the check waits for the VNC server to listen.
+constexpr int kListenCheckAttempts = 40;
+constexpr int kListenCheckIntervalMs = 50;
 
 // Time for the first window to be laid out and drawn before it is grabbed.
 constexpr int kScreenshotDelayMs = 300;
@@ -71,21 +77,43 @@ THeadlessPlan PrepareHeadlessDisplay(const std::string& screenshot) {
 
 void StartHeadlessDisplay(const THeadlessPlan& plan) {
   if (plan.mode != THeadlessMode::hmVnc) return;
-  const std::vector<TListeningSocket> sockets = ListeningSocketsOnPort(plan.vnc_port);
-  bool exposed = sockets.empty();
-  for (const TListeningSocket& socket : sockets) exposed = exposed || !socket.loopback;
-  if (exposed) {
-    std::fprintf(stderr, "Telvora: the VNC server on port %u is not limited to the loopback address; stopping.\n",
-                 static_cast<unsigned>(plan.vnc_port));
-    std::fflush(stderr);
-    std::_Exit(EXIT_FAILURE);
-  }
-  std::printf(
-      "Telvora: no display; the windows are served by VNC on 127.0.0.1:%u only. To see them: "
-      "ssh -L %u:127.0.0.1:%u <this machine>, then open a VNC viewer on localhost:%u.\n",
-      static_cast<unsigned>(plan.vnc_port), static_cast<unsigned>(plan.vnc_port),
-      static_cast<unsigned>(plan.vnc_port), static_cast<unsigned>(plan.vnc_port));
-  std::fflush(stdout);
+  // The VNC server starts listening from the event loop, right after it
+  // starts; the check follows it there.
+  auto attempts = std::make_shared<int>(0);
+  auto check = std::make_shared<std::function<void()>>();
+  *check = [port = plan.vnc_port, attempts, check] {
+    const std::vector<TListeningSocket> sockets = ListeningSocketsOnPort(port);
+    if (sockets.empty() && ++*attempts < kListenCheckAttempts) {
+      QTimer::singleShot(kListenCheckIntervalMs, [check] { (*check)(); });
+      return;
+    }
+    bool exposed = false;
+    for (const TListeningSocket& socket : sockets) exposed = exposed || !socket.loopback;
+    if (exposed) {
+      std::fprintf(stderr, "Telvora: the VNC server on port %u is not limited to the loopback address; stopping.\n",
+                   static_cast<unsigned>(port));
+      std::fflush(stderr);
+      std::_Exit(EXIT_FAILURE);
+    }
+    if (sockets.empty()) {
+      std::fprintf(stderr, "Telvora: the VNC server could not listen on port %u.\n", static_cast<unsigned>(port));
+      std::fflush(stderr);
+      QCoreApplication::exit(EXIT_FAILURE);
+      return;
+    }
+    // IPv4 clients reach an IPv4 or mapped address; only a pure ::1 needs
+    // IPv6 (ssh writes it in brackets).
+    bool ipv4 = false;
+    for (const TListeningSocket& socket : sockets) ipv4 = ipv4 || socket.address.find('.') != std::string::npos;
+    const char* host = ipv4 ? "127.0.0.1" : "[::1]";
+    std::printf(
+        "Telvora: no display; the windows are served by VNC on %s:%u only. To see them: "
+        "ssh -L %u:%s:%u <this machine>, then open a VNC viewer on localhost:%u.\n",
+        host, static_cast<unsigned>(port), static_cast<unsigned>(port), host, static_cast<unsigned>(port),
+        static_cast<unsigned>(port));
+    std::fflush(stdout);
+  };
+  QTimer::singleShot(0, [check] { (*check)(); });
 }
 
 void ShowHeadlessWindow(const THeadlessPlan& plan, QWidget* window) {

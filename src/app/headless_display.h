@@ -44,9 +44,10 @@ struct THeadlessPlan {
 // PNG file for the offscreen way.
 THeadlessPlan PrepareHeadlessDisplay(const std::string& screenshot);
 
-// With the application object made: for VNC, checks that the server
-// listens on the loopback address only (and ends the program at once when
-// it does not); prints the one line that tells how to see the windows.
+// With the application object made: for VNC, checks, as soon as the event
+// loop runs and the server listens, that it listens on the loopback address
+// only (and ends the program at once when it does not); then prints the one
+// line that tells how to see the windows.
 void StartHeadlessDisplay(const THeadlessPlan& plan);
 
 // For the offscreen way: writes `window` to the plan's PNG file once it has

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -43,6 +44,16 @@ extern "C" int bind(int fd, const sockaddr* address, socklen_t length) {
       sockaddr_in6 changed;
       std::memcpy(&changed, address, sizeof changed);
       if (std::memcmp(&changed.sin6_addr, &in6addr_any, sizeof in6addr_any) == 0) {
+        // A dual-stack wildcard socket (Qt's "any address") gets the IPv4
+        // loopback address through its mapped form, so that IPv4 clients
+        // (an SSH tunnel to 127.0.0.1) reach it; an IPv6-only one, which
+        // refuses mapped addresses, gets ::1.
+        changed.sin6_addr = in6addr_any;
+        changed.sin6_addr.s6_addr[10] = 0xFF;
+        changed.sin6_addr.s6_addr[11] = 0xFF;
+        const std::uint32_t loopback = htonl(INADDR_LOOPBACK);
+        std::memcpy(&changed.sin6_addr.s6_addr[12], &loopback, sizeof loopback);
+        if (next(fd, reinterpret_cast<const sockaddr*>(&changed), sizeof changed) == 0) return 0;
         changed.sin6_addr = in6addr_loopback;
         return next(fd, reinterpret_cast<const sockaddr*>(&changed), sizeof changed);
       }

@@ -5,8 +5,9 @@
 // a display) listens on every address and has no option to choose one, and
 // VNC has no authentication. This program listens on nothing else, so it
 // turns any bind to the wildcard address (0.0.0.0 or ::) into a bind to the
-// loopback address (127.0.0.1 or ::1) once ListenOnLoopbackOnly() was
-// called. It does so by interposing the C library's bind(): the program's
+// loopback address (127.0.0.1; for a dual-stack :: its mapped form
+// ::ffff:127.0.0.1, or ::1 for an IPv6-only socket) once
+// ListenOnLoopbackOnly() was called. It does so by interposing the C library's bind(): the program's
 // executable exports its own bind (linked with
 // -Wl,--export-dynamic-symbol=bind), which the dynamic linker prefers for
 // every library, the plugin's network library included.

@@ -19,6 +19,11 @@ void TLabel::SetCaption(const QString& caption) {
   AdjustBounds();
 }
 
+void TLabel::SetDesignRight(int right) {
+  design_right_ = right;
+  AdjustBounds();
+}
+
 void TLabel::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
   if (event->type() == QEvent::FontChange) AdjustBounds();

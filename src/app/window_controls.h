@@ -28,6 +28,8 @@ class TLabel : public QLabel {
   void SetCaption(const QString& caption);
   // The right edge (Left + Width) the label keeps.
   int DesignRight() const { return design_right_; }
+  // Moves the kept right edge (for labels that continue another one).
+  void SetDesignRight(int right);
 
  protected:
   void changeEvent(QEvent* event) override;

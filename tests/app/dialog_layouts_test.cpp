@@ -2,6 +2,7 @@
 // reading order and font; every control's parent, position and size; the
 // texts byte for byte in code page 1256; and the tab order.
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,7 +27,13 @@ struct ControlRow {
   const char* parent;
   int left, top, width, height;
   const char* text;  // UTF-8; nullptr: not checked
+  // A label that continues the sentence of the label named here, on its
+  // right: it keeps the defined gap to it when that one grew.
+  const char* continues = nullptr;
 };
+
+// The gap between the call-wait dialog's sentence labels, as defined.
+constexpr int kSentenceGap = 4;
 
 QString TextOf(QWidget* widget) {
   if (auto* label = dynamic_cast<QLabel*>(widget)) return label->text();
@@ -66,7 +73,11 @@ class DialogLayouts : public ::testing::Test {
       const QRect box = widget->geometry();
       if (auto* label = dynamic_cast<TLabel*>(widget)) {
         // Sized to the caption, right edge and top where defined.
-        EXPECT_EQ(box.x() + box.width(), row.left + row.width);
+        int right = row.left + row.width;
+        if (row.continues != nullptr) {
+          right = std::min(right, dialog->findChild<QWidget*>(row.continues)->x() - kSentenceGap);
+        }
+        EXPECT_EQ(box.x() + box.width(), right);
         EXPECT_EQ(box.y(), row.top);
         EXPECT_GE(box.height(), row.height);
         EXPECT_GE(box.width(), QFontMetrics(label->font()).horizontalAdvance(label->text()));
@@ -150,8 +161,8 @@ TEST_F(DialogLayouts, CallWaitControls) {
   ExpectControls(call_wait_.get(), {
       {"Panel1", "window", 7, 5, 313, 97, nullptr},
       {"Label1", "Panel1", 149, 16, 158, 13, "لطفا گوشي تلفن را برداريد.ارتباط تا"},
-      {"Label2", "Panel1", 133, 16, 12, 13, "10"},
-      {"Label3", "Panel1", 10, 16, 119, 13, "ثانيه ديگر قطع خواهد شد."},
+      {"Label2", "Panel1", 133, 16, 12, 13, "10", "Label1"},
+      {"Label3", "Panel1", 10, 16, 119, 13, "ثانيه ديگر قطع خواهد شد.", "Label2"},
       {"Label6", "Panel1", 152, 42, 100, 13, "شماره تلفن مورد نظر:"},
       {"LBTel", "Panel1", 104, 42, 25, 13, ""},
       {"Label4", "Panel1", 265, 68, 41, 13, "وضعيت :"},

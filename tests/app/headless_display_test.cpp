@@ -8,12 +8,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "app/headless_display.h"
 #include "app/loopback_listen.h"
 #include "app_test_support.h"
+#include "support/test_paths.h"
+
+#include <QImage>
 
 namespace telvora::app::test {
 namespace {
@@ -96,10 +100,33 @@ TEST(HeadlessDisplay, WithoutADisplayVncIsServedOnTheLoopbackAddressOnly) {
       sockaddr_in6 bound6{};
       socklen_t length6 = sizeof bound6;
       ASSERT_EQ(::getsockname(v6, reinterpret_cast<sockaddr*>(&bound6), &length6), 0);
-      EXPECT_TRUE(IN6_IS_ADDR_LOOPBACK(&bound6.sin6_addr));
+      const bool mapped_loopback =
+          IN6_IS_ADDR_V4MAPPED(&bound6.sin6_addr) && bound6.sin6_addr.s6_addr[12] == 127;
+      EXPECT_TRUE(IN6_IS_ADDR_LOOPBACK(&bound6.sin6_addr) || mapped_loopback);
+      ASSERT_EQ(::listen(v6, 1), 0);
+      for (const TListeningSocket& socket : ListeningSocketsOnPort(ntohs(bound6.sin6_port))) {
+        EXPECT_TRUE(socket.loopback) << socket.address;
+      }
     }
     ::close(v6);
   }
+}
+
+TEST(HeadlessDisplay, OffscreenTheFirstWindowIsWrittenToThePngFile) {
+  App();
+  const std::filesystem::path folder = telvora::testing::TestTmpDir() / "headless_display";
+  std::filesystem::remove_all(folder);
+  THeadlessPlan plan;
+  plan.mode = THeadlessMode::hmOffscreen;
+  plan.screenshot = (folder / "window.png").string();
+  plan.reason = "test";
+  QWidget window;
+  window.setFixedSize(231, 154);
+  window.show();
+  ShowHeadlessWindow(plan, &window);
+  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(plan.screenshot); }));
+  const QImage image(QString::fromStdString(plan.screenshot));
+  EXPECT_EQ(image.size(), QSize(231, 154));
 }
 
 TEST(HeadlessDisplay, ReadsTheKernelsListOfListeningSockets) {
