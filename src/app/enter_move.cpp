@@ -1,5 +1,7 @@
 #include "app/enter_move.h"
 
+#include <set>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -11,21 +13,24 @@ namespace telvora::app {
 
 namespace {
 
-// The form property that marks a window as already served.
-constexpr char kServedProperty[] = "telvora_enter_move";
+// The windows that have their TEnterMove (GUI thread only). A set of our
+// own rather than a property of the window: the last TEnterMove goes while
+// its window is being destroyed, when the window must not be touched.
+std::set<const QWidget*>& ServedForms() {
+  static std::set<const QWidget*> forms;
+  return forms;
+}
 
 }  // namespace
 
 TEnterMove::TEnterMove(QWidget* form) : QObject(nullptr), form_(form) {
-  if (form->property(kServedProperty).toBool()) throw EInvalidOperation(kEnterMoveSingleInstance);
+  if (!ServedForms().insert(form).second) throw EInvalidOperation(kEnterMoveSingleInstance);
+  served_ = form;
   setParent(form);
-  form->setProperty(kServedProperty, true);
   qApp->installEventFilter(this);
 }
 
-TEnterMove::~TEnterMove() {
-  if (form_ != nullptr) form_->setProperty(kServedProperty, false);
-}
+TEnterMove::~TEnterMove() { ServedForms().erase(served_); }
 
 bool TEnterMove::eventFilter(QObject* watched, QEvent* event) {
   if (!active_ || event->type() != QEvent::KeyPress || form_ == nullptr) return false;

@@ -51,6 +51,7 @@ class TEnterMove : public QObject {
   QWidget* NextControl(QWidget* from, bool forward) const;
 
   QPointer<QWidget> form_;
+  const QWidget* served_ = nullptr;  // the key in the set of served windows
   bool active_ = true;
   TMoveOptions options_{moEnter};
 };

@@ -19,8 +19,7 @@ TWindowFontSource InstallWindowFont(const QString& regular_file, const QString& 
 QFont WindowFont() {
   QFont font(kWindowFontFamily);
   font.setPixelSize(kWindowFontPixelSize);
-  // Hinted full and with sub-pixel positioning off, text widths come out
-  // in whole pixels as the fixed layouts of the windows expect.
+  // Full hinting keeps the small Persian glyphs crisp at this size.
   font.setHintingPreference(QFont::PreferFullHinting);
   return font;
 }
