@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps build run test test-plain test-asan asan bench clean
+.PHONY: deps build run screenshots test test-plain test-asan asan bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -19,6 +19,10 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	$(BUILD)/bin/telvora
+
+# The dialogs drawn offscreen into $(BUILD)/screenshots/*.png.
+screenshots: build
+	$(BUILD)/bin/telvora-screenshots $(BUILD)/screenshots
 
 $(ASAN_BUILD)/build.ninja: | deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTELVORA_SANITIZE=ON

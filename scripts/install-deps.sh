@@ -9,7 +9,7 @@ packages=(
   libicu-dev
   googletest libgtest-dev libgmock-dev
   libsqlite3-dev libbenchmark-dev nlohmann-json3-dev
-  fonts-wine fonts-dejavu-core
+  fonts-wine fonts-dejavu-core qt6-translations-l10n
 )
 
 missing=()
