@@ -294,7 +294,29 @@ void TDataCursor::DeleteRecord(std::span<const std::uint8_t> buffer, bool reposi
     NoteRecordDeleted(n);
     // The record is gone: re-synchronising finds the entry that now
     // follows it (none after the last one).
-    if (reposition) ResyncBody();
+    if (reposition) {
+      if (natural_) {
+        // In physical order the following record is the next visible slot.
+        std::int32_t r = n + 1;
+        while (r <= SlotCount() && !Visible(r)) ++r;
+        if (r <= SlotCount()) {
+          PositionOnRecord(r);
+          at_bof_ = at_eof_ = false;
+          LoadRecord();
+        } else {
+          RestoreCrack(false, true);
+        }
+      } else {
+        const std::vector<std::uint8_t> deleted_key = current_key_;
+        ResyncBody();
+        // Nothing follows the last entry: the nearest one found before it
+        // is not the following record.
+        if (!at_bof_ && !at_eof_ && current_key_.size() == deleted_key.size() &&
+            CompareKeys(current_key_.data(), deleted_key.data(), deleted_key.size()) < 0) {
+          RestoreCrack(false, true);
+        }
+      }
+    }
   });
 }
 
