@@ -145,6 +145,7 @@ void TDataCursor::ReleaseSets() {
 void TDataCursor::CloseCursor() {
   if (!IsOpen()) return;
   storage::TDataTable* table = table_;
+  ReleaseWriteState();
   filters_.clear();
   ReleaseSets();
   set_mode_ = false;

@@ -34,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -41,7 +42,11 @@
 #include "engine/char_map.h"
 #include "engine/index_reader.h"
 #include "engine/locale.h"
+#include "engine/open_blob_values.h"
+#include "engine/record_index_writer.h"
+#include "engine/record_writes.h"
 #include "engine/records_bitmap.h"
+#include "engine/table_creation_checks.h"
 #include "storage/data_file_header.h"
 #include "storage/data_table.h"
 #include "storage/index_key.h"
@@ -106,7 +111,10 @@ class TDataCursor {
   void MoveBy(std::int32_t n);
   int MoveNext(std::span<std::uint8_t> buffer = {});
   int MovePrior(std::span<std::uint8_t> buffer = {});
-  // With lock, the record is locked for editing first (write half).
+  // With lock, the edit start: the buffer holds the record as the caller
+  // last read it. Pessimistic protocol: the record is locked, and a record
+  // that differs from the buffer is unlocked again with 8708. Optimistic:
+  // only the comparison. The buffer then receives the current record.
   int GetCurrentRecord(std::span<std::uint8_t> buffer = {}, bool lock = false);
 
   // --- Positions and counts ---
@@ -152,6 +160,48 @@ class TDataCursor {
   const TRecordsBitmap& LiveSet() const { return *live_set_; }
   const TRecordsBitmap& RangeSet() const { return *range_set_; }
   std::int32_t VisibleCount() const { return visible_count_; }
+
+  // --- Writing (raise their codes; see data_cursor_writes.cpp) ---
+  // Every write takes the table's write lock first (re-synchronising when
+  // another writer changed the table) and releases it, and any record lock
+  // the call took, on every path. 11013 on a read-only cursor.
+  void InitRecord(std::span<std::uint8_t> buffer);
+  // 0, or 8709 without a current record; the copy gets new BLOB values.
+  int CopyCurrentForAppend(std::span<std::uint8_t> buffer);
+  // With reposition the cursor stands on the new record afterwards.
+  void InsertRecord(std::span<std::uint8_t> buffer, bool reposition);
+  // edit_locked: the record was locked at the edit start.
+  void ModifyRecord(std::span<std::uint8_t> buffer, bool edit_locked, bool reposition);
+  // buffer: the record as last read. With reposition the cursor stands on
+  // the entry that followed the record (no current record after the last).
+  void DeleteRecord(std::span<const std::uint8_t> buffer, bool reposition);
+  // Pessimistic: releases the edit lock; optimistic: forgets a detected
+  // change, so that the next post is compared afresh.
+  void CancelEdit();
+  // n 0 means the current record. 10258 when a cursor of this process holds
+  // it or the retries run out. Nothing happens on an exclusive table or a
+  // read-only medium.
+  void LockRecord(std::int32_t n = 0);
+  void UnlockRecord();
+  // The record this cursor holds locked, 0 for none.
+  std::int32_t LockedRecord() const { return locked_record_; }
+
+  // --- BLOB values of record buffers (result codes, see TOpenBlobValues) ---
+  std::uint16_t OpenBlob(std::uint16_t field, std::span<std::uint8_t> record, int mode, bool internal,
+                         std::size_t& size);
+  std::uint16_t CloseBlob(std::uint16_t field, std::span<std::uint8_t> record);
+  std::uint16_t ReadBlob(std::uint16_t field, std::span<const std::uint8_t> record, std::size_t offset,
+                         std::size_t count, std::uint8_t* destination, std::size_t& read);
+  std::uint16_t WriteBlob(std::uint16_t field, std::span<std::uint8_t> record, std::size_t offset, std::size_t count,
+                          const std::uint8_t* source);
+  std::uint16_t TruncateBlob(std::uint16_t field, std::span<std::uint8_t> record, std::size_t length);
+  std::uint16_t GetBlobSize(std::uint16_t field, std::span<const std::uint8_t> record, std::size_t& size);
+
+  // --- Table files (the cursor's table name) ---
+  // Needs Exclusive (10253) and not ReadOnly (11013); the cursor stays closed.
+  void CreateTable(const TTableDescription& description, bool overwrite);
+  // 10031 on an open cursor.
+  void DeleteTable();
 
   // --- For the write half and the filters ---
   // REQUIRES (all below): the cursor is open.
@@ -237,9 +287,23 @@ class TDataCursor {
   void FillKey(std::vector<std::uint8_t>& key, std::size_t from, bool low) const;
   std::size_t FieldsLength(int fields) const;
   int CompareKeys(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) const;
-  // Locks the current record for editing. The write half fills this in;
-  // until then asking for a lock fails rather than pretending to hold one.
-  void LockForEdit();
+  // The edit start of GetCurrentRecord (see there).
+  void LockForEdit(std::span<const std::uint8_t> as_read);
+  // Runs a write under the table's write lock; nested cursor operations
+  // run inside it without their own access.
+  void Write(const std::function<void()>& op);
+  void RequireCurrent() const;
+  void RequireWritable() const;
+  void CheckRecord(std::span<const std::uint8_t> buffer) const;
+  // Writes the header counters after a write and takes the new counters
+  // as this cursor's own.
+  void FlushWrite();
+  TRecordWriteParts WriteParts();
+  TOpenBlobValues& Blobs();
+  bool TakesLocks() const;
+  bool Optimistic() const;
+  // Releases the record lock while closing (errors ignored).
+  void ReleaseWriteState();
 
   TDataDirectory& directory_;
   std::string table_name_;
@@ -287,6 +351,18 @@ class TDataCursor {
 
   int access_depth_ = 0;
   bool access_locked_ = false;
+
+  std::unique_ptr<TRecordIndexWriter> index_writer_;
+  std::unique_ptr<TOpenBlobValues> blobs_;
+  std::int32_t locked_record_ = 0;
+  // Optimistic protocol: a post found the record changed; every post fails
+  // with 8708 until CancelEdit.
+  bool change_detected_ = false;
+  // Optimistic protocol: the record as it stood at the edit start, so that
+  // a re-read in between (which loads another writer's values) does not
+  // hide that writer's change from the post.
+  std::vector<std::uint8_t> edit_image_;
+  std::int32_t edit_record_ = 0;
 };
 
 }  // namespace telvora::engine

@@ -269,23 +269,24 @@ int TDataCursor::MovePrior(std::span<std::uint8_t> buffer) {
 int TDataCursor::GetCurrentRecord(std::span<std::uint8_t> buffer, bool lock) {
   int result = kOk;
   Access([&] {
-    if (lock) LockForEdit();
     if (at_bof_ || at_eof_) {
       ZeroFill(buffer);
       result = at_bof_ && at_eof_ ? storage::VORA_NOCURRREC : (at_bof_ ? storage::VORA_BOF : storage::VORA_EOF);
       return;
+    }
+    if (lock) {
+      LockForEdit(buffer);
+      if (at_bof_ || at_eof_) {
+        // The lock's re-synchronisation found the record gone.
+        UnlockRecord();
+        Raise(storage::VORA_KEYORRECDELETED);
+      }
     }
     LoadRecord();
     CopyRecordTo(buffer);
     result = kOk;
   });
   return result;
-}
-
-void TDataCursor::LockForEdit() {
-  // Record locks belong to the writing half of the cursor, which replaces
-  // this; a caller asking for a lock must not go on believing it holds one.
-  Raise(storage::VORA_RECLOCKFAILED);
 }
 
 // --- Record numbers and counts ---
