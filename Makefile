@@ -39,13 +39,17 @@ test-asan: asan
 # The sanitizer run comes last so that CTest's summary closes the output.
 test: test-plain test-asan
 
-# The index benchmark (not part of `make test`): builds only its program in
-# the normal build and prints its report. BENCH_ARGS passes sizes and options,
-# e.g. make bench BENCH_ARGS="--finds 5000 20000 200000".
+# The benchmarks (not part of `make test`): builds only their programs in
+# the normal build and prints both reports. BENCH_ARGS passes sizes and
+# options to the index benchmark, e.g. make bench BENCH_ARGS="--finds 5000
+# 20000 200000"; CURSOR_BENCH_ARGS to the cursor benchmark, e.g.
+# make bench CURSOR_BENCH_ARGS="--go-to-size 1000000".
 BENCH_ARGS ?=
+CURSOR_BENCH_ARGS ?=
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index
+	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor
 	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
+	$(BUILD)/bin/telvora-bench-cursor $(CURSOR_BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
