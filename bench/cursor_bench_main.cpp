@@ -72,12 +72,12 @@ constexpr const char* kTableName = "PhoneBook";
 // A record image's field: one flag byte, then size + 1 bytes of string.
 constexpr std::uint8_t kValueFlag = 1;
 
-struct FieldSpec {
+struct PhoneBookField {
   const char* name;
   std::uint16_t size;
 };
 // The phone book's six fields and their sizes.
-constexpr FieldSpec kFields[] = {{"Name", 60},  {"Family", 70}, {"Tel1", 12},
+constexpr PhoneBookField kFields[] = {{"Name", 60},  {"Family", 70}, {"Tel1", 12},
                                  {"Tel2", 12},  {"Mobile", 16}, {"Address", 65}};
 constexpr std::size_t kFieldCount = std::size(kFields);
 enum FieldIndex { kName = 0, kFamily, kTel1, kTel2, kMobile, kAddress };
@@ -301,12 +301,12 @@ engine::TTableDescription PhoneBookDescription() {
   engine::TTableDescription d;
   d.language_id = kFarsiLanguageId;
   std::uint16_t number = 0;
-  for (const FieldSpec& spec : kFields) {
+  for (const PhoneBookField& field : kFields) {
     storage::TFieldDescriptor f;
     f.SetFieldNumber(++number);
-    f.SetName(spec.name);
+    f.SetName(field.name);
     f.SetType(storage::kTypeString);
-    f.SetDeclaredSize(spec.size);
+    f.SetDeclaredSize(field.size);
     d.fields.push_back(f);
   }
   const auto secondary = [](const char* name, std::uint16_t field) {
