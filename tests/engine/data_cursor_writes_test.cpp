@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -386,4 +389,119 @@ TEST_F(DataCursorWritesTest, OtherCursorsSeeWritesAtTheirNextOperation) {
 }
 
 }  // namespace
+// One of the stress test's programs: random inserts, edits and deletes of
+// its own records until the deadline or the operation budget runs out.
+// Sends its insert count, its delete count, then (number, value) per record
+// it still has, and 0xFFFFFFFF at the end.
+int StressProgram(const std::string& folder, TLockProtocol protocol, std::uint32_t program, Channel& channel) {
+  TDataSession session;
+  session.SetLockProtocol(protocol);
+  session.MutableTableSettings().LockRetryCount = 50;
+  session.MutableTableSettings().LockWaitTime = 5;
+  TDataDirectory& directory = session.OpenDirectory("Stress", folder);
+  TDataCursor cursor(directory);
+  cursor.SetTableName(kTable);
+  cursor.OpenCursor();
+  cursor.SelectIndex("ByName");
+  std::mt19937 random(program * 7919u + 1u);
+  std::map<std::uint32_t, std::int32_t> mine;  // record number in the name -> value
+  std::uint32_t inserts = 0;
+  std::uint32_t deletes = 0;
+  std::uint32_t next = 1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  const auto name_of = [&](std::uint32_t k) { return "P" + std::to_string(program) + "-" + std::to_string(k); };
+  for (int op = 0; op < 300 && std::chrono::steady_clock::now() < deadline; ++op) {
+    const int kind = mine.empty() ? 0 : static_cast<int>(random() % 3);
+    const std::int32_t value = static_cast<std::int32_t>(random() % 100000);
+    try {
+      if (kind == 0) {
+        std::vector<std::uint8_t> buffer = NewRecord(cursor, name_of(next), value);
+        cursor.InsertRecord(buffer, true);
+        mine[next++] = value;
+        ++inserts;
+        continue;
+      }
+      auto it = mine.begin();
+      std::advance(it, static_cast<long>(random() % mine.size()));
+      std::vector<std::uint8_t> buffer;
+      if (!FindName(cursor, name_of(it->first), buffer)) return 2;
+      if (kind == 1) {
+        if (StartEdit(cursor, buffer) != 0) return 3;
+        storage::TRecordImage(buffer).SetInteger(Layout(cursor, kValue), value);
+        try {
+          cursor.ModifyRecord(buffer, true, false);
+        } catch (...) {
+          cursor.CancelEdit();
+          throw;
+        }
+        it->second = value;
+      } else {
+        cursor.DeleteRecord(buffer, true);
+        mine.erase(it);
+        ++deletes;
+      }
+    } catch (const storage::EVoraEngineError& e) {
+      // Another program's lock outlasting the retries is allowed; nothing
+      // else is.
+      if (e.EngineCode != storage::VORA_RECLOCKFAILED && e.EngineCode != storage::VORA_LOCKTIMEOUT) return 4;
+    }
+  }
+  channel.Send(inserts);
+  channel.Send(deletes);
+  for (const auto& [k, value] : mine) {
+    channel.Send(k);
+    channel.Send(static_cast<std::uint32_t>(value));
+  }
+  channel.Send(0xFFFFFFFFu);
+  channel.Receive();
+  return 0;
+}
+
+TEST_F(DataCursorWritesTest, FourProgramsWritingAtOnceLeaveASoundTable) {
+  for (const TLockProtocol protocol : {TLockProtocol::lpPessimistic, TLockProtocol::lpOptimistic}) {
+    SCOPED_TRACE(static_cast<int>(protocol));
+    constexpr std::uint32_t kPrograms = 4;
+    std::vector<std::unique_ptr<ChildProcess>> programs;
+    for (std::uint32_t p = 0; p < kPrograms; ++p) {
+      programs.push_back(std::make_unique<ChildProcess>([&, p](Channel& channel) {
+        return StressProgram(dir_.path().string(), protocol, p, channel);
+      }));
+    }
+    std::int64_t active = 0;
+    std::vector<std::pair<std::string, std::int32_t>> expected;
+    for (std::uint32_t p = 0; p < kPrograms; ++p) {
+      Channel& channel = programs[p]->channel();
+      const auto inserts = channel.Receive();
+      const auto deletes = channel.Receive();
+      ASSERT_TRUE(inserts && deletes) << "program " << p << " ended with " << programs[p]->Wait();
+      active += static_cast<std::int64_t>(*inserts) - static_cast<std::int64_t>(*deletes);
+      for (;;) {
+        const auto k = channel.Receive();
+        ASSERT_TRUE(k);
+        if (*k == 0xFFFFFFFFu) break;
+        const auto value = channel.Receive();
+        ASSERT_TRUE(value);
+        expected.emplace_back("P" + std::to_string(p) + "-" + std::to_string(*k), static_cast<std::int32_t>(*value));
+      }
+    }
+    for (auto& program : programs) EXPECT_EQ(program->Wait(), 0);
+    EXPECT_TABLE_SOUND(TablePath());
+    TDataCursor& cursor = Open("ByName");
+    EXPECT_EQ(cursor.GetRecordCount(), active);
+    EXPECT_EQ(static_cast<std::int64_t>(expected.size()), active);
+    for (const auto& [name, value] : expected) {
+      std::vector<std::uint8_t> buffer;
+      ASSERT_TRUE(FindName(cursor, name, buffer)) << name;
+      EXPECT_EQ(ValueIn(cursor, buffer), value) << name;
+    }
+    // Empty the table for the other protocol.
+    cursor.MoveFirst();
+    cursor.MoveNext();
+    std::vector<std::uint8_t> buffer(cursor.RecordSize());
+    while (cursor.GetCurrentRecord(buffer) == 0) cursor.DeleteRecord(buffer, true);
+    CloseAll();
+  }
+}
+
+
 }  // namespace telvora::engine

@@ -16,11 +16,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace telvora::testing {
 
@@ -80,6 +82,11 @@ class ChildProcess {
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("fork");
     if (pid_ == 0) {
+      // A child forked later than another must not keep the parent's ends
+      // of the earlier child's pipes open: that child would then never see
+      // the end of its input when the parent closes them, and a test whose
+      // children wait for the parent would hang.
+      for (const int fd : ParentEnds()) ::close(fd);
       ::close(to_child[1]);
       ::close(to_parent[0]);
       Channel channel(to_child[0], to_parent[1]);
@@ -89,6 +96,8 @@ class ChildProcess {
     ::close(to_child[0]);
     ::close(to_parent[1]);
     channel_.emplace(to_parent[0], to_child[1]);
+    parent_ends_ = {to_parent[0], to_child[1]};
+    ParentEnds().insert(ParentEnds().end(), parent_ends_.begin(), parent_ends_.end());
   }
 
   ~ChildProcess() { Wait(); }
@@ -101,6 +110,7 @@ class ChildProcess {
   // the child's exit status, or -1 when it did not exit normally.
   int Wait() {
     if (pid_ <= 0) return status_;
+    std::erase_if(ParentEnds(), [&](int fd) { return fd == parent_ends_[0] || fd == parent_ends_[1]; });
     channel_->Close();
     int raw = 0;
     while (::waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
@@ -111,8 +121,15 @@ class ChildProcess {
   }
 
  private:
+  // The parent's ends of the pipes of every child still running.
+  static std::vector<int>& ParentEnds() {
+    static std::vector<int> ends;
+    return ends;
+  }
+
   pid_t pid_ = -1;
   int status_ = -1;
+  std::array<int, 2> parent_ends_{-1, -1};
   std::optional<Channel> channel_;
 };
 
