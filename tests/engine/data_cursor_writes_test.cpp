@@ -149,15 +149,7 @@ class DataCursorWritesTest : public ::testing::Test {
 
   std::filesystem::path TablePath() const { return dir_.path() / kTable; }
 
-  std::vector<std::vector<char>> FileBytes() const {
-    const storage::TableFileNames files = storage::MakeTableFileNames(dir_.path().string(), kTable);
-    std::vector<std::vector<char>> bytes;
-    for (const std::string& path : {files.data, files.index, files.blob}) {
-      std::ifstream in(path, std::ios::binary);
-      bytes.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return bytes;
-  }
+  std::vector<std::vector<char>> FileBytes() const { return telvora::testing::TableFileBytes(dir_.path(), kTable); }
 
   telvora::testing::TempDir dir_;
   TDataSession session_;

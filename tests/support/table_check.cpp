@@ -1,11 +1,14 @@
 #include "support/table_check.h"
 
 #include "storage/scrambler.h"
+#include "storage/table_file_names.h"
 #include "support/test_paths.h"
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sys/wait.h>
 
 namespace telvora::testing {
@@ -58,6 +61,16 @@ TableCheckResult RunTableCheck(const fs::path& table, const std::string& extra_a
   if (r.exit_code == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "tablecheck.py " << table << " exited " << r.exit_code
                                        << ":\n" << r.output;
+}
+
+std::vector<std::vector<char>> TableFileBytes(const std::filesystem::path& folder, const std::string& table) {
+  const storage::TableFileNames files = storage::MakeTableFileNames(folder.string(), table);
+  std::vector<std::vector<char>> bytes;
+  for (const std::string& path : {files.data, files.index, files.blob}) {
+    std::ifstream in(path, std::ios::binary);
+    bytes.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return bytes;
 }
 
 }  // namespace telvora::testing

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace telvora::testing {
 
@@ -24,6 +25,11 @@ TableCheckResult RunTableCheck(const std::filesystem::path& table,
 
 // gtest assertion: the checker finds the table sound.
 ::testing::AssertionResult TableIsSound(const std::filesystem::path& table);
+
+// The bytes of a table's data, index and BLOB files, in that order (empty
+// for a missing file): tests compare them to prove a failed write changed
+// nothing.
+std::vector<std::vector<char>> TableFileBytes(const std::filesystem::path& folder, const std::string& table);
 
 }  // namespace telvora::testing
 
