@@ -187,6 +187,7 @@ TEST(DbCreatePhoneBookTest, MakesThePhoneBooksTable) {
   ASSERT_EQ(info_run.status, 0) << info_run.err;
   const json info = json::parse(info_run.out);
   EXPECT_EQ(info["language"], 0x0429);  // Farsi: code page 1256
+  EXPECT_EQ(info["sort"], 0);
   const std::pair<const char*, int> fields[] = {{"Name", 60},   {"Family", 70}, {"Tel1", 12},
                                                 {"Tel2", 12},   {"Mobile", 16}, {"Address", 65}};
   ASSERT_EQ(info["fields"].size(), std::size(fields));
@@ -199,7 +200,13 @@ TEST(DbCreatePhoneBookTest, MakesThePhoneBooksTable) {
   // field (all but the fax number) has an index for the search filters.
   EXPECT_EQ(info["primaryIndex"], nullptr);
   std::vector<json> indexed;
-  for (const json& index : info["indexes"]) indexed.push_back(index["fields"]);
+  for (const json& index : info["indexes"]) {
+    indexed.push_back(index["fields"]);
+    // Search indexes: case-sensitive, non-unique, packed at both ends.
+    EXPECT_EQ(index["unique"], false) << index["name"];
+    EXPECT_EQ(index["caseInsensitive"], false) << index["name"];
+    EXPECT_EQ(index["compression"], "full") << index["name"];
+  }
   EXPECT_EQ(indexed, (std::vector<json>{json::array({"Name"}), json::array({"Family"}), json::array({"Tel1"}),
                                         json::array({"Mobile"}), json::array({"Address"})}));
 
