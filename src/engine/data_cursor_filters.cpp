@@ -39,7 +39,7 @@ bool TDataCursor::AnyFilterActive() const {
 }
 
 void TDataCursor::AnalyseFilter(TFilter& filter) {
-  TFilterIndexRanges ranges(*table_, locale_, fields_, table_name_);
+  TFilterIndexRanges ranges(*table_, locale_, char_map_, fields_, table_name_);
   filter.plan_ = AnalyseFilterTree(*filter.tree_, ranges, fields_, filter.switches_.cost_estimates);
 }
 
@@ -103,7 +103,7 @@ void TDataCursor::EvaluateFilter(TFilter& filter) {
   TRecordsBitmap& set = *filter.set_;
   set.CopyFrom(*live_set_);
   if (range_active_ && !natural_) set.And(*range_set_);
-  TFilterIndexRanges ranges(*table_, locale_, fields_, table_name_);
+  TFilterIndexRanges ranges(*table_, locale_, char_map_, fields_, table_name_);
   TFilterEvaluator evaluator(*table_, ranges, RecordContext(locale_, fields_), fields_,
                              filter.switches_.complement_ranges);
   if (filter.tree_) {
@@ -121,7 +121,7 @@ void TDataCursor::EvaluateFilter(TFilter& filter) {
 
 bool TDataCursor::FilterPasses(TFilter& filter, std::span<const std::uint8_t> record, std::int32_t n) {
   if (filter.tree_) {
-    TFilterIndexRanges ranges(*table_, locale_, fields_, table_name_);
+    TFilterIndexRanges ranges(*table_, locale_, char_map_, fields_, table_name_);
     TFilterEvaluator evaluator(*table_, ranges, RecordContext(locale_, fields_), fields_, false);
     return evaluator.Passes(*filter.tree_, record);
   }

@@ -73,8 +73,27 @@ void TFilterEvaluator::Node(const TExpToken& node, const TFilterPlan& plan, TRec
     return;
   }
   TPooledSet found{TRecordsBitmapStack::Instance().Take()};
-  ranges_.FillSet(*places, complement_ranges_, set.Size(), *found.set);
-  set.And(*found.set);
+  if (!places->superset) {
+    ranges_.FillSet(*places, complement_ranges_, set.Size(), *found.set);
+    set.And(*found.set);
+    return;
+  }
+  // The entries that may match, read to keep those that do (for <>: those
+  // whose = holds, which then leave S).
+  TIndexPlaces candidates = *places;
+  candidates.negated = false;
+  ranges_.FillSet(candidates, complement_ranges_, set.Size(), *found.set);
+  found.set->And(set);
+  const bool negated = places->negated;
+  EvaluateRecords([&](std::span<const std::uint8_t> record,
+                      std::int32_t) { return Passes(node, record) != negated; },
+                  *found.set);
+  if (negated) {
+    found.set->Not();
+    set.And(*found.set);
+  } else {
+    set.CopyFrom(*found.set);
+  }
 }
 
 bool TFilterEvaluator::Passes(const TExpToken& node, std::span<const std::uint8_t> record) const {
@@ -109,7 +128,8 @@ void TFilterEvaluator::ReadRecords(const TExpToken& node, TRecordsBitmap& set) {
 void TFilterEvaluator::EvaluateRecords(const TRecordTest& test, TRecordsBitmap& set) {
   storage::TDataFile& data = table_.data_file();
   for (std::int32_t n = set.NextSet(0); n != 0; n = set.NextSet(n)) {
-    storage::TRecord* record = data.GetRecord(n);
+    // Reads run forward through the slots: the file is read ahead.
+    storage::TRecord* record = data.GetRecord(n, storage::ReadDirection::kForward, true);
     if (record == nullptr) throw ETableChanged{};
     bool keep = false;
     try {

@@ -6,6 +6,7 @@
 #include "engine/expression_types.h"
 #include "engine/filter_prepare.h"
 #include "engine/index_reader.h"
+#include "engine/key_bounds.h"
 #include "engine/locale_case.h"
 #include "storage/field_types.h"
 #include "storage/index_file_header.h"
@@ -105,6 +106,7 @@ struct TIndexAccess {
 struct TFilterIndexRanges::TKeyPrefix {
   std::vector<std::uint8_t> key;  // K bytes
   std::size_t length = 0;         // the leading bytes that count
+  std::size_t field_length = 0;   // the first field's flag and value bytes
 };
 
 std::int64_t TIndexPlaces::Count() const {
@@ -113,9 +115,9 @@ std::int64_t TIndexPlaces::Count() const {
   return count;
 }
 
-TFilterIndexRanges::TFilterIndexRanges(storage::TDataTable& table, const Locale& locale,
+TFilterIndexRanges::TFilterIndexRanges(storage::TDataTable& table, const Locale& locale, const CharMap& map,
                                        std::span<const storage::TFieldDescriptor> fields, std::string table_name)
-    : table_(table), locale_(locale), fields_(fields.begin(), fields.end()), table_name_(std::move(table_name)) {}
+    : table_(table), locale_(locale), map_(map), fields_(fields.begin(), fields.end()), table_name_(std::move(table_name)) {}
 
 std::optional<int> TFilterIndexRanges::FindIndex(const TColumnTest& test) const {
   const storage::TIndexFileHeader& header = table_.index_file().Header();
@@ -159,6 +161,7 @@ std::optional<TFilterIndexRanges::TKeyPrefix> TFilterIndexRanges::KeyOf(const TC
     compared = static_cast<std::size_t>(test.partial_length);
   }
   prefix.length = storage::kKeyFlagLength + compared;
+  prefix.field_length = storage::kKeyFlagLength + value_length;
   return prefix;
 }
 
@@ -172,6 +175,7 @@ std::optional<TIndexPlaces> TFilterIndexRanges::Places(const TColumnTest& test, 
   places.key_length = definition.key_length;
   places.entries = reader.Count();
   places.negated = test.Negated();
+  places.superset = test.option_compare && test.partial_length > 0 && locale_.language_id != 0;
   const bool reversed = definition.descending || definition.fields.front().descending;
 
   // The null keys of the first field: one end of the index.
@@ -199,6 +203,17 @@ std::optional<TIndexPlaces> TFilterIndexRanges::Places(const TColumnTest& test, 
     }
     const std::optional<TKeyPrefix> prefix = KeyOf(test, constant, slot);
     if (!prefix) return std::nullopt;
+    if (places.superset) {
+      // From the constant itself to the constant padded with the highest
+      // character, whole first fields compared.
+      std::vector<std::uint8_t> padded = prefix->key;
+      const std::uint8_t highest = HighestKeyByte(locale_, map_, true);
+      std::fill(padded.begin() + static_cast<std::ptrdiff_t>(prefix->length),
+                padded.begin() + static_cast<std::ptrdiff_t>(prefix->field_length), highest);
+      const std::uint8_t* from = reversed ? padded.data() : prefix->key.data();
+      const std::uint8_t* to = reversed ? prefix->key.data() : padded.data();
+      return Range{reader.LowerBound(from, prefix->field_length), reader.UpperBound(to, prefix->field_length)};
+    }
     const std::int64_t low = reader.LowerBound(prefix->key.data(), prefix->length);
     const std::int64_t high = reader.UpperBound(prefix->key.data(), prefix->length);
     switch (reversed ? MirroredComparison(code) : code) {

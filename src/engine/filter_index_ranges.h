@@ -26,7 +26,13 @@
 //     NULL, a number out of the field's range, a BCD value) is not answered
 //     from an index, and neither is UPPER(column) compared with a text that
 //     upper-casing changes;
-//   - a descending index (or descending first field) mirrors the test.
+//   - a descending index (or descending first field) mirrors the test;
+//   - under a locale the entries whose first p characters compare equal to
+//     a constant need not stand together in the index (a case-sensitive
+//     collation orders "Ba" between "ba" and "bb"), so a partial compare
+//     takes the entries from the constant to the constant padded with the
+//     locale's highest character and marks the places as a superset: the
+//     caller reads those records to keep the ones that match.
 //
 // Reads index pages through TIndexReader: ETableChanged passes through to
 // the caller, which rebuilds its sets. Used by the cursor's thread.
@@ -38,6 +44,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/char_map.h"
 #include "engine/filter_column_test.h"
 #include "engine/locale.h"
 #include "engine/records_bitmap.h"
@@ -52,6 +59,9 @@ struct TIndexPlaces {
   std::int64_t entries = 0;  // of the whole index
   std::vector<std::pair<std::int64_t, std::int64_t>> ranges;  // first > last: empty
   bool negated = false;
+  // The ranges hold every matching entry and maybe others: the records
+  // must be read to decide.
+  bool superset = false;
 
   // Entries inside the ranges (overlaps counted once).
   std::int64_t Count() const;
@@ -59,7 +69,8 @@ struct TIndexPlaces {
 
 class TFilterIndexRanges {
  public:
-  TFilterIndexRanges(storage::TDataTable& table, const Locale& locale,
+  // map: the CharMap of the locale.
+  TFilterIndexRanges(storage::TDataTable& table, const Locale& locale, const CharMap& map,
                      std::span<const storage::TFieldDescriptor> fields, std::string table_name);
 
   // The index slot that serves the test, if any.
@@ -88,6 +99,7 @@ class TFilterIndexRanges {
 
   storage::TDataTable& table_;
   Locale locale_;
+  CharMap map_;
   std::vector<storage::TFieldDescriptor> fields_;
   std::string table_name_;
 };
