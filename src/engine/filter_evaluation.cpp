@@ -83,21 +83,15 @@ void TFilterEvaluator::Node(const TExpToken& node, const TFilterPlan& plan, TRec
     set.And(*found.set);
     return;
   }
-  // The entries that may match, read to keep those that do (for <>: those
-  // whose = holds, which then leave S).
-  TIndexPlaces candidates = *places;
-  candidates.negated = false;
-  ranges_.FillSet(candidates, complement_ranges_, set.Size(), *found.set);
-  found.set->And(set);
+  // The entries that may match, decided from their keys (for <>: the
+  // records whose = holds, which then leave S).
+  ranges_.FillMatchingSet(*test, *places, set.Size(), *found.set);
   const bool negated = places->negated;
-  EvaluateRecords([&](std::span<const std::uint8_t> record,
-                      std::int32_t) { return Passes(node, record) != negated; },
-                  *found.set);
   if (negated) {
     found.set->Not();
     set.And(*found.set);
   } else {
-    set.CopyFrom(*found.set);
+    set.And(*found.set);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "engine/filter_index_ranges.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "engine/expression_types.h"
@@ -8,6 +9,7 @@
 #include "engine/filter_text_search.h"
 #include "engine/index_reader.h"
 #include "engine/key_bounds.h"
+#include "engine/expression_evaluator.h"
 #include "engine/locale_case.h"
 #include "storage/field_types.h"
 #include "storage/index_file_header.h"
@@ -322,6 +324,41 @@ void TFilterIndexRanges::FillSet(const TIndexPlaces& places, bool complement_ran
     }
   }
   if (mark_outside != places.negated) set.Not();
+}
+
+}  // namespace telvora::engine
+
+namespace telvora::engine {
+
+void TFilterIndexRanges::FillMatchingSet(const TColumnTest& test, const TIndexPlaces& places, std::int32_t slots,
+                                         TRecordsBitmap& set) {
+  set.SetSize(slots);
+  set.ClearAll();
+  const TExpToken& constant = *test.constants.front();
+  const storage::TIndexKeyDefinition definition = table_.IndexKey(places.slot);
+  const std::size_t value_length = definition.fields.front().key_length;
+  const storage::TIndexKeyOrder order = table_.KeyOrder(definition);
+  TIndexReader reader(table_.OpenIndex(places.slot), order.compare, table_name_);
+  TExpToken value;
+  for (const Range& r : Merged(places.ranges)) {
+    const std::int64_t first = std::max<std::int64_t>(r.first, 1);
+    const std::int64_t last = std::min(r.second, places.entries);
+    if (first > last) continue;
+    const TIndexEntry start = reader.EntryAt(first);
+    std::int64_t left = last - first + 1;
+    reader.ForEachFrom(start.key.data(), start.key.size(), [&](const std::uint8_t* key, std::int32_t record) {
+      // The flag byte (0: null), then the value zero-padded.
+      value.is_null = key[0] == 0;
+      const char* text = reinterpret_cast<const char*>(key + storage::kKeyFlagLength);
+      value.string_value.assign(text, strnlen(text, value_length));
+      if (value.string_value.empty()) value.is_null = true;
+      if (record >= 1 && record <= slots &&
+          OptionCompareEqual(locale_, value, constant, test.partial_length, test.case_insensitive)) {
+        set.Set(record);
+      }
+      return --left > 0;
+    });
+  }
 }
 
 }  // namespace telvora::engine

@@ -31,8 +31,12 @@
 //     a constant need not stand together in the index (a case-sensitive
 //     collation orders "Ba" between "ba" and "bb"), so a partial compare
 //     takes the entries from the constant to the constant padded with the
-//     locale's highest character and marks the places as a superset: the
-//     caller reads those records to keep the ones that match.
+//     locale's highest character and marks the places as a superset; the
+//     keys of those entries hold the first field's value as stored (keys
+//     under a locale are not transformed, and a case-insensitive index holds
+//     the upper-cased value UPPER(column) and a case-insensitive compare
+//     see alike), so FillMatchingSet decides each entry from its key, as
+//     the evaluator would from the record, without reading records.
 //
 // Reads index pages through TIndexReader: ETableChanged passes through to
 // the caller, which rebuilds its sets. Used by the cursor's thread.
@@ -85,6 +89,11 @@ class TFilterIndexRanges {
   // range that holds more than half of the index is marked as the entries
   // outside it and then inverted: the same set, fewer bits walked.
   void FillSet(const TIndexPlaces& places, bool complement_ranges, std::int32_t slots, TRecordsBitmap& set);
+
+  // The records of the places' entries (never their complement) whose
+  // first key field passes the test's option compare, into `set`, sized
+  // `slots`. REQUIRES: places.superset.
+  void FillMatchingSet(const TColumnTest& test, const TIndexPlaces& places, std::int32_t slots, TRecordsBitmap& set);
 
   // The estimate the cost rules use: IN counts its smallest item, BETWEEN
   // the smaller of its two one-sided ranges, other tests their ranges.
