@@ -7,6 +7,7 @@
 #include "storage/field_types.h"
 #include "tools/cursor_table.h"
 #include "tools/record_json.h"
+#include "tools/table_text.h"
 
 namespace telvora::tools {
 namespace {
@@ -36,6 +37,20 @@ int RangeBound(engine::TDataCursor& cursor, const std::string& option, const std
   return static_cast<int>(values.size());
 }
 
+// The filter as the table component sets its Filter text and Filtered.
+void SetFilter(engine::TDataCursor& cursor, const DumpOptions& options) {
+  if (!options.filter || options.filter->empty()) return;
+  const std::optional<std::string> text =
+      Utf8ToTableText(cursor.table().data_file().LanguageId(), *options.filter);
+  if (!text) throw UsageError("--filter holds a character the table's code page cannot store");
+  engine::TFilterSwitches switches;
+  switches.options.case_insensitive = options.case_insensitive;
+  switches.options.no_partial_compare = options.no_partial;
+  switches.cost_estimates = true;
+  switches.complement_ranges = true;
+  cursor.ActivateFilter(cursor.AddFilter(*text, switches));
+}
+
 int RunDump(const std::vector<std::string>& args, std::ostream& out) {
   const DumpOptions options = ParseDumpOptions(args);
   CursorTable opened(options.table, /*natural_order=*/false, options.password);
@@ -46,7 +61,8 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out) {
 }  // namespace
 
 DumpOptions ParseDumpOptions(const std::vector<std::string>& args) {
-  CommandLine line(args, {"index", "range-start", "range-end", "password"}, {});
+  CommandLine line(args, {"index", "range-start", "range-end", "password", "filter"},
+                   {"case-insensitive", "no-partial"});
   line.ExpectPositional(1, "one TABLE");
   DumpOptions options;
   options.table = ParseTableArgument(line.positional()[0]);
@@ -56,6 +72,12 @@ DumpOptions ParseDumpOptions(const std::vector<std::string>& args) {
   options.range_end = line.Value("range-end");
   if (options.range_start.has_value() != options.range_end.has_value()) {
     throw UsageError("--range-start and --range-end go together");
+  }
+  options.filter = line.Value("filter");
+  options.case_insensitive = line.Has("case-insensitive");
+  options.no_partial = line.Has("no-partial");
+  if ((options.case_insensitive || options.no_partial) && !options.filter) {
+    throw UsageError("--case-insensitive and --no-partial are options of --filter");
   }
   return options;
 }
@@ -69,6 +91,7 @@ void DumpRecords(engine::TDataCursor& cursor, const DumpOptions& options, std::o
     const int end_fields = RangeBound(cursor, "range-end", *options.range_end, end);
     cursor.SetRange(false, start, start_fields, end, end_fields);
   }
+  SetFilter(cursor, options);
   std::vector<std::uint8_t> record(cursor.RecordSize());
   cursor.MoveFirst();
   while (cursor.MoveNext(record) == engine::TDataCursor::kOk) {
@@ -79,12 +102,18 @@ void DumpRecords(engine::TDataCursor& cursor, const DumpOptions& options, std::o
 
 DbCommand DumpCommand() {
   return DbCommand{
-      "dump", "TABLE [--index NAME] [--range-start JSON --range-end JSON] [--password P]",
+      "dump",
+      "TABLE [--index NAME] [--filter EXPR] [--case-insensitive] [--no-partial] [--range-start JSON --range-end "
+      "JSON] [--password P]",
       "Print the visible records in the cursor's order, one JSON object per line.",
       "Each line: {\"recno\": the record's slot number, \"fields\": {name: value, ...}}.\n"
       "--index NAME   the order of that index (default: the primary index, else slot order).\n"
       "--range-start, --range-end  bounds of the index fields' values: a JSON array of the\n"
-      "               first fields' values, or one value.",
+      "               first fields' values, or one value.\n"
+      "--filter EXPR  only the records for which the expression is true, e.g. \"Name = 'abc*'\"\n"
+      "               (a trailing * compares the beginning of the value, case included).\n"
+      "--case-insensitive  the filter's string comparisons ignore case.\n"
+      "--no-partial   a trailing * in the filter is an ordinary character.",
       RunDump};
 }
 

@@ -1,7 +1,13 @@
 #pragma once
-// telvora-db dump TABLE [--index NAME] [--range-start JSON --range-end JSON]:
-// the visible records in the cursor's order, one JSON line each:
+// telvora-db dump TABLE [--index NAME] [--filter EXPR] [--case-insensitive]
+// [--no-partial] [--range-start JSON --range-end JSON]: the visible records
+// in the cursor's order, one JSON line each:
 // {"recno": slot number, "fields": {name: value, ...}}.
+//
+// --filter is set as the table component sets its Filter text: an
+// expression filter with the two filter options, cost estimates and
+// complement ranges, then switched on (Filtered). An empty text sets no
+// filter.
 
 #include <iosfwd>
 #include <optional>
@@ -23,11 +29,15 @@ struct DumpOptions {
   // JSON: an array of the index fields' values, or one value.
   std::optional<std::string> range_start;
   std::optional<std::string> range_end;
+  // UTF-8, converted to the table's code page before it is parsed.
+  std::optional<std::string> filter;
+  bool case_insensitive = false;  // foCaseInsensitive
+  bool no_partial = false;        // foNoPartialCompare
 };
 
 DumpOptions ParseDumpOptions(const std::vector<std::string>& args);
 
-// Sets the order and range of an open cursor and writes its records.
+// Sets the order, range and filter of an open cursor and writes its records.
 void DumpRecords(engine::TDataCursor& cursor, const DumpOptions& options, std::ostream& out);
 
 DbCommand DumpCommand();

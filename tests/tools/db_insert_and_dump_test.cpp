@@ -195,7 +195,7 @@ TEST_F(DbInsertAndDumpTest, DumpArgumentErrors) {
       {{"--index", "ByName", "--range-start", R"(["A", "B"])", "--range-end", R"("B")"}, "must give 1 to 1 values"},
       {{"--index", "ByName", "--range-start", "[", "--range-end", R"("B")"}, "--range-start is not JSON"},
       {{"--index", "ByName", "--range-start", "7", "--range-end", R"("B")"}, "field 'Name': expected a string"},
-      {{"--filter", "Name='A'"}, "unknown option --filter"},
+      {{"--where", "Name='A'"}, "unknown option --where"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
