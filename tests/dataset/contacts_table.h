@@ -2,7 +2,8 @@
 // A contacts table for the dataset tests, made and read through the engine
 // alone, so that what the table component wrote is checked by other code:
 // Id (auto-increment, primary key), Name (String 60, index "ByName"),
-// Family (String 70, required), Tel1 (String 12). Byte order.
+// Family (String 70, required), Tel1 (String 12, unique index "ByTel").
+// Byte order.
 //
 // ContactsTest opens a fresh folder per test and deactivates the default
 // session afterwards, so that no test sees another's databases.
@@ -54,7 +55,7 @@ inline engine::TTableDescription ContactsDescription() {
                                                 {"Family", storage::kTypeString, 0, 70, 0},
                                                 {"Tel1", storage::kTypeString, 0, 12, 0}});
   d.fields[2].SetRequired(true);
-  d.indexes = {ContactsIndex("", 1, true), ContactsIndex("ByName", 2, false)};
+  d.indexes = {ContactsIndex("", 1, true), ContactsIndex("ByName", 2, false), ContactsIndex("ByTel", 4, true)};
   return d;
 }
 
@@ -80,8 +81,9 @@ inline void CreateContacts(const std::filesystem::path& folder, const std::vecto
   session.CloseDirectory(directory);
 }
 
-// The names of the stored records in the order of an index ("" primary).
-inline std::vector<std::string> StoredNames(const std::filesystem::path& folder, const std::string& index = "") {
+// The stored records as "name/family/tel", in the order of an index (""
+// the primary index).
+inline std::vector<std::string> StoredRows(const std::filesystem::path& folder, const std::string& index = "") {
   engine::TDataSession session;
   engine::TDataDirectory& directory = session.OpenDirectory("", folder.string());
   std::vector<std::string> names;
@@ -92,8 +94,10 @@ inline std::vector<std::string> StoredNames(const std::filesystem::path& folder,
     cursor.SelectIndex(index);
     cursor.MoveFirst();
     std::vector<std::uint8_t> buffer(cursor.RecordSize());
-    const auto layout = storage::TFieldLayout::Of(cursor.Fields()[1]);
-    while (cursor.MoveNext(buffer) == 0) names.push_back(storage::TRecordImage(buffer).GetString(layout));
+    auto text = [&](int field) {
+      return storage::TRecordImage(buffer).GetString(storage::TFieldLayout::Of(cursor.Fields()[field]));
+    };
+    while (cursor.MoveNext(buffer) == 0) names.push_back(text(1) + "/" + text(2) + "/" + text(3));
   }
   session.CloseDirectory(directory);
   return names;
