@@ -29,9 +29,7 @@ constexpr const char* kMemoryDatabaseName = "Memory";
 }  // namespace
 
 TVoraSession::TVoraSession(platform::TComponent* AOwner) : TComponent(AOwner) {
-  if (TVoraSession* existing = OwnerAutoSession()) {
-    throw EDatabaseError(std::string(kAutoSessionExists) + " (" + existing->Name() + ")");
-  }
+  if (OwnerAutoSession() != nullptr) DatabaseError(kAutoSessionExists);
   Sessions().AddSession(this);
 }
 
@@ -355,8 +353,7 @@ TVoraDatabase& TVoraSession::OpenDatabase(const std::string& name, platform::TCo
       temporary->directory_ = normalized;
     }
     temporary->keep_connection_ = keep_connections_;
-    temporary->session_ = this;
-    AddDatabase(temporary.get());
+    temporary->AttachToSession();
     database = temporary.release();
     created = true;
   }

@@ -59,11 +59,16 @@ inline engine::TTableDescription ContactsDescription() {
   return d;
 }
 
-// Creates the table in the folder with the given records.
-inline void CreateContacts(const std::filesystem::path& folder, const std::vector<Contact>& rows) {
+// Creates the table in the folder with the given records (encrypted when a
+// password is given).
+inline void CreateContacts(const std::filesystem::path& folder, const std::vector<Contact>& rows,
+                           const std::string& password = "") {
   engine::TDataSession session;
+  session.AddPassword(password);
   engine::TDataDirectory& directory = session.OpenDirectory("", folder.string());
-  engine::CreateCheckedTable(directory, kContacts, ContactsDescription(), false, false);
+  engine::TTableDescription description = ContactsDescription();
+  description.password = password;
+  engine::CreateCheckedTable(directory, kContacts, description, false, false);
   {
     engine::TDataCursor cursor(directory);
     cursor.SetTableName(kContacts);
@@ -105,7 +110,11 @@ inline std::vector<std::string> StoredRows(const std::filesystem::path& folder, 
 
 class ContactsTest : public ::testing::Test {
  protected:
-  void TearDown() override { Session().SetActive(false); }
+  void TearDown() override {
+    Session().SetActive(false);
+    Session().SetLockRetryCount(TVoraSession::kDefaultLockRetryCount);
+    Session().SetLockWaitTime(TVoraSession::kDefaultLockWaitTime);
+  }
 
   // A table component on the folder's contacts table (closed).
   std::unique_ptr<TVoraTable> MakeTable() {
