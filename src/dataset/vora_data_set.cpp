@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "dataset/application_error_handler.h"
 
 #include "storage/engine_error.h"
 #include "storage/engine_error_codes.h"
@@ -106,7 +109,8 @@ void TVoraDataSet::Open() {
     field_defs_ = FieldDefsFromDescriptors(cursor_->Fields());
     BindFields();
     AllocateBuffers();
-    if (!filter_text_.empty()) BuildExpressionFilter();
+    BuildExpressionFilter();
+    if (on_filter_record_) BuildRecordFilter();
     if (filtered_) ActivateFilters(true);
     ClearBuffers();
     cursor_->MoveFirst();
@@ -137,8 +141,11 @@ void TVoraDataSet::OpenCursor() {
 
 void TVoraDataSet::CloseCursor() {
   FreeBuffers();
-  DropExpressionFilter();
   UnbindFields();
+  // The cursor frees its filters with itself.
+  expression_filter_ = nullptr;
+  record_filter_ = nullptr;
+  filters_active_ = false;
   std::unique_ptr<engine::TDataCursor> cursor = std::move(cursor_);
   try {
     cursor.reset();
@@ -323,13 +330,8 @@ TVoraDataSet::GetResult TVoraDataSet::ReadRecord(std::span<std::uint8_t> buffer,
 }
 
 TVoraDataSet::GetResult TVoraDataSet::GetRecord(std::span<std::uint8_t> buffer, GetMode mode) {
-  for (;;) {
-    const GetResult result = ReadRecord(buffer, mode);
-    if (result != GetResult::grOK || AcceptRecord(ImageOf(buffer))) return result;
-    // A record the record filter refuses is passed over in the direction
-    // of the move; a refused current record gives way to the next one.
-    if (mode == GetMode::gmCurrent) mode = GetMode::gmNext;
-  }
+  // The cursor's filters pass over refused records.
+  return ReadRecord(buffer, mode);
 }
 
 void TVoraDataSet::ComputeCalcFields(std::span<std::uint8_t> buffer) {
@@ -1028,67 +1030,78 @@ void TVoraDataSet::WriteFieldValue(TField& field, const std::function<void(stora
 // --- Filters ---
 
 void TVoraDataSet::SetOnFilterRecord(TFilterRecordHandler handler) {
-  if (Active()) CheckBrowseMode();
+  if (!Active()) {
+    on_filter_record_ = std::move(handler);
+    return;
+  }
+  CheckBrowseMode();
+  DropRecordFilter();
   on_filter_record_ = std::move(handler);
-  if (Active() && filtered_) First();
+  if (on_filter_record_) {
+    BuildRecordFilter();
+    if (filters_active_) cursor_->ActivateFilter(record_filter_);
+  }
+  if (filtered_) First();
 }
 
-bool TVoraDataSet::AcceptRecord(std::span<std::uint8_t> image) {
-  if (!filters_active_ || !on_filter_record_) return true;
+bool TVoraDataSet::AcceptRecord(std::span<const std::uint8_t> record) {
+  if (!on_filter_record_) return true;
   bool accept = true;
+  // The event reads the tested record through the fields; a copy, so that
+  // a field write inside it cannot reach the cursor's own image.
+  filter_record_.assign(record.begin(), record.end());
+  filter_record_.resize(record_size_, 0);
   const std::span<std::uint8_t> saved = state_buffer_;
-  state_buffer_ = image;
+  state_buffer_ = filter_record_;
   TempState temp(state_, TDataSetState::Filtering);
   try {
     on_filter_record_(*this, accept);
-  } catch (const std::exception&) {
-    // The record filter's error does not stop the move: the record counts
+  } catch (const std::exception& e) {
+    // The move goes on: the user is shown the error and the record counts
     // as the event left it.
+    HandleApplicationException(e);
   }
   state_buffer_ = saved;
   return accept;
 }
 
 void TVoraDataSet::SetFilter(const std::string& value) {
-  if (Active()) {
-    CheckBrowseMode();
-    if (value != filter_text_) {
-      DropExpressionFilter();
-      const std::string old = filter_text_;
-      filter_text_ = value;
-      try {
-        if (!filter_text_.empty()) BuildExpressionFilter();
-        if (filtered_) ActivateFilters(true);
-      } catch (...) {
-        filter_text_ = old;
-        throw;
-      }
-    }
-    if (filtered_) First();
+  if (!Active()) {
+    filter_text_ = value;
     return;
   }
-  filter_text_ = value;
+  CheckBrowseMode();
+  if (value != filter_text_) ReplaceExpressionFilter(value, filter_options_);
+  if (filtered_) First();
 }
 
 void TVoraDataSet::SetFilterOptions(TFilterOptions value) {
-  if (Active()) {
-    CheckBrowseMode();
-    if (!(value == filter_options_)) {
-      DropExpressionFilter();
-      const TFilterOptions old = filter_options_;
-      filter_options_ = value;
-      try {
-        if (!filter_text_.empty()) BuildExpressionFilter();
-        if (filtered_) ActivateFilters(true);
-      } catch (...) {
-        filter_options_ = old;
-        throw;
-      }
-    }
-    if (filtered_) First();
+  if (!Active()) {
+    filter_options_ = value;
     return;
   }
-  filter_options_ = value;
+  CheckBrowseMode();
+  if (!(value == filter_options_)) ReplaceExpressionFilter(filter_text_, value);
+  if (filtered_) First();
+}
+
+void TVoraDataSet::ReplaceExpressionFilter(const std::string& text, TFilterOptions options) {
+  const std::string old_text = filter_text_;
+  const TFilterOptions old_options = filter_options_;
+  DropExpressionFilter();
+  filter_text_ = text;
+  filter_options_ = options;
+  try {
+    BuildExpressionFilter();
+  } catch (...) {
+    // The refused text is not kept, and the filter that was there before
+    // stays in force: Filter never names an expression the cursor does
+    // not apply.
+    filter_text_ = old_text;
+    filter_options_ = old_options;
+    BuildExpressionFilter();
+    throw;
+  }
 }
 
 void TVoraDataSet::SetFiltered(bool value) {
@@ -1104,13 +1117,45 @@ void TVoraDataSet::SetFiltered(bool value) {
   filtered_ = value;
 }
 
-void TVoraDataSet::ActivateFilters(bool active) { filters_active_ = active; }
+void TVoraDataSet::ActivateFilters(bool active) {
+  for (engine::TFilter* filter : {expression_filter_, record_filter_}) {
+    if (filter == nullptr) continue;
+    if (active) {
+      cursor_->ActivateFilter(filter);
+    } else {
+      cursor_->DeactivateFilter(filter);
+    }
+  }
+  filters_active_ = active;
+}
 
-void TVoraDataSet::BuildExpressionFilter() { filter_built_ = false; }
+void TVoraDataSet::BuildExpressionFilter() {
+  if (filter_text_.empty()) return;
+  engine::TFilterSwitches switches;
+  switches.options.case_insensitive = filter_options_.foCaseInsensitive;
+  switches.options.no_partial_compare = filter_options_.foNoPartialCompare;
+  expression_filter_ = cursor_->AddFilter(filter_text_, switches);
+  if (filters_active_) cursor_->ActivateFilter(expression_filter_);
+}
 
 void TVoraDataSet::DropExpressionFilter() {
-  filter_built_ = false;
-  filters_active_ = false;
+  if (expression_filter_ == nullptr) return;
+  engine::TFilter* filter = std::exchange(expression_filter_, nullptr);
+  cursor_->DropFilter(filter);
+}
+
+void TVoraDataSet::BuildRecordFilter() {
+  record_filter_ = cursor_->AddFilter(
+      [this](void*, engine::TDataCursor&, std::span<const std::uint8_t> record, std::int32_t) {
+        return AcceptRecord(record);
+      },
+      this, engine::TFilterSwitches{});
+}
+
+void TVoraDataSet::DropRecordFilter() {
+  if (record_filter_ == nullptr) return;
+  engine::TFilter* filter = std::exchange(record_filter_, nullptr);
+  cursor_->DropFilter(filter);
 }
 
 bool TVoraDataSet::FindRecord(bool restart, bool forward) {

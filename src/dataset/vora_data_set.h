@@ -272,11 +272,19 @@ class TVoraDataSet : public platform::TComponent {
   void AddField(TField* field);
   void RemoveField(TField* field);
 
-  // Filters. The engine filters are reached through these alone.
+  // Filters. The engine filters are reached through these alone: the
+  // expression filter from Filter and FilterOptions, the record filter that
+  // asks OnFilterRecord. Both are switched on and off together.
   void BuildExpressionFilter();
   void DropExpressionFilter();
+  void BuildRecordFilter();
+  // Drops the expression filter and builds one for the text and options;
+  // a refused expression leaves the former filter, text and options.
+  void ReplaceExpressionFilter(const std::string& text, TFilterOptions options);
+  void DropRecordFilter();
   void ActivateFilters(bool active);
-  bool AcceptRecord(std::span<std::uint8_t> image);
+  // The record filter's answer for one record the cursor tests.
+  bool AcceptRecord(std::span<const std::uint8_t> record);
   bool FindRecord(bool restart, bool forward);
 
   // Data sources (TDataSource).
@@ -295,8 +303,12 @@ class TVoraDataSet : public platform::TComponent {
   bool filtered_ = false;
   TFilterOptions filter_options_;
   TFilterRecordHandler on_filter_record_;
-  bool filter_built_ = false;
+  // Owned by the cursor; null while there is none.
+  engine::TFilter* expression_filter_ = nullptr;
+  engine::TFilter* record_filter_ = nullptr;
   bool filters_active_ = false;
+  // The record the record filter shows to field access.
+  std::vector<std::uint8_t> filter_record_;
 
   std::unique_ptr<engine::TDataCursor> cursor_;
   std::vector<TFieldDef> field_defs_;
