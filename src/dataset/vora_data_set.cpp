@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "dataset/application_error_handler.h"
+#include "dataset/index_def.h"
+#include "dataset/temp_state.h"
 
 #include "storage/engine_error.h"
 #include "storage/engine_error_codes.h"
@@ -18,35 +20,6 @@ constexpr std::size_t kFlagSize = 1;
 // The cursor keeps at most this many BLOB values open, so no value needs
 // more closes than this.
 constexpr int kMaxBlobCloses = 128;
-
-// Sets a temporary state without telling the links, and puts the old state
-// back on every path (the calculating and filtering states).
-class TempState {
- public:
-  TempState(TDataSetState& state, TDataSetState temporary) : state_(state), saved_(state) { state_ = temporary; }
-  ~TempState() { state_ = saved_; }
-  TempState(const TempState&) = delete;
-  TempState& operator=(const TempState&) = delete;
-
- private:
-  TDataSetState& state_;
-  TDataSetState saved_;
-};
-
-std::vector<std::string> SplitNames(const std::string& names) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= names.size()) {
-    const std::size_t end = names.find(';', start);
-    std::string part = names.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const auto first = part.find_first_not_of(' ');
-    part = first == std::string::npos ? std::string() : part.substr(first, part.find_last_not_of(' ') - first + 1);
-    if (!part.empty()) parts.push_back(part);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return parts;
-}
 
 }  // namespace
 
@@ -96,7 +69,12 @@ std::string TVoraDataSet::ContextDatabaseName() const {
 
 std::string TVoraDataSet::ContextTableName() const { return cursor_ != nullptr ? cursor_->TableName() : std::string(); }
 
-bool TVoraDataSet::IsIndexField(const TField& /*field*/) const { return false; }
+bool TVoraDataSet::IsIndexField(const TField& field) const {
+  for (int i = 0; i < index_info_.key_field_count; ++i) {
+    if (index_info_.field_numbers[static_cast<std::size_t>(i)] == field.FieldNo()) return true;
+  }
+  return false;
+}
 
 // --- Opening and closing ---
 
@@ -107,11 +85,13 @@ void TVoraDataSet::Open() {
   try {
     OpenCursor();
     field_defs_ = FieldDefsFromDescriptors(cursor_->Fields());
+    ReadIndexInfo();
     BindFields();
     AllocateBuffers();
     BuildExpressionFilter();
     if (on_filter_record_) BuildRecordFilter();
     if (filtered_) ActivateFilters(true);
+    CursorReady();
     ClearBuffers();
     cursor_->MoveFirst();
     GetNextRecords();
@@ -142,6 +122,8 @@ void TVoraDataSet::OpenCursor() {
 void TVoraDataSet::CloseCursor() {
   FreeBuffers();
   UnbindFields();
+  FreeSearchCursor();
+  index_info_ = {};
   // The cursor frees its filters with itself.
   expression_filter_ = nullptr;
   record_filter_ = nullptr;
@@ -221,6 +203,7 @@ void TVoraDataSet::AllocateBuffers() {
   buffer_count_ = count;
   buffers_.assign(static_cast<std::size_t>(buffer_count_ + 1), std::vector<std::uint8_t>(buffer_size_, 0));
   old_values_.assign(record_size_, 0);
+  for (TKeyBuffer& key : key_buffers_) key = TKeyBuffer{false, 0, std::vector<std::uint8_t>(record_size_, 0)};
   record_count_ = 0;
   active_record_ = 0;
   current_record_ = -1;
@@ -229,6 +212,7 @@ void TVoraDataSet::AllocateBuffers() {
 void TVoraDataSet::FreeBuffers() {
   buffers_.clear();
   old_values_.clear();
+  for (TKeyBuffer& key : key_buffers_) key = TKeyBuffer{};
   buffer_count_ = 0;
   record_count_ = 0;
   active_record_ = 0;
@@ -254,6 +238,11 @@ void TVoraDataSet::UpdateBufferCount() {
 }
 
 void TVoraDataSet::IndexChanged() {
+  ReadIndexInfo();
+  // The cursor dropped its range with the old index.
+  for (TKeyIndex index : {kiCurRangeStart, kiCurRangeEnd}) {
+    key_buffers_[index] = TKeyBuffer{false, 0, std::vector<std::uint8_t>(record_size_, 0)};
+  }
   bookmark_size_ = cursor_->BookmarkSize();
   buffer_size_ = record_size_ + calc_size_ + kRecNoSize + kFlagSize + bookmark_size_;
   const int active = active_record_;
@@ -845,6 +834,7 @@ void TVoraDataSet::InternalPost() {
 
 void TVoraDataSet::Cancel() {
   if (state_ == TDataSetState::KeyEditing) {
+    key_buffers_[key_index_] = key_buffers_[kiSave];
     SetState(TDataSetState::Browsing);
     return;
   }
@@ -916,6 +906,7 @@ void TVoraDataSet::Refresh() {
   UpdateCursorPos();
   try {
     cursor_->RefreshCursor();
+    if (search_cursor_ != nullptr) search_cursor_->RefreshCursor();
   } catch (...) {
     CursorPosChanged();
     Resync(false);
@@ -945,7 +936,7 @@ TVariant TVoraDataSet::FieldValues(const std::string& name) const { return Field
 
 std::vector<TVariant> TVoraDataSet::FieldValuesList(const std::string& names) const {
   std::vector<TVariant> values;
-  for (const std::string& name : SplitNames(names)) values.push_back(FieldByName(name).Value());
+  for (const std::string& name : SplitFieldNames(names)) values.push_back(FieldByName(name).Value());
   return values;
 }
 
@@ -982,6 +973,9 @@ std::span<std::uint8_t> TVoraDataSet::FieldImage(const TField& field) {
       break;
     case TDataSetState::Filtering:
       image = state_buffer_;
+      break;
+    case TDataSetState::KeyEditing:
+      image = key_buffers_[key_index_].image;
       break;
     default:
       if (record_count_ == 0) return {};
@@ -1023,6 +1017,7 @@ void TVoraDataSet::WriteFieldValue(TField& field, const std::function<void(stora
     validate_image_ = {};
   }
   std::copy(copy.begin(), copy.end(), target.begin());
+  if (state_ == TDataSetState::KeyEditing) key_buffers_[key_index_].modified = true;
   if (!computing && state_ != TDataSetState::NewValues) DataEvent(TDataEvent::deFieldChange, &field);
   field.OnChange(field);
 }
@@ -1035,6 +1030,7 @@ void TVoraDataSet::SetOnFilterRecord(TFilterRecordHandler handler) {
     return;
   }
   CheckBrowseMode();
+  FreeSearchCursor();
   DropRecordFilter();
   on_filter_record_ = std::move(handler);
   if (on_filter_record_) {
@@ -1088,6 +1084,7 @@ void TVoraDataSet::SetFilterOptions(TFilterOptions value) {
 void TVoraDataSet::ReplaceExpressionFilter(const std::string& text, TFilterOptions options) {
   const std::string old_text = filter_text_;
   const TFilterOptions old_options = filter_options_;
+  FreeSearchCursor();
   DropExpressionFilter();
   filter_text_ = text;
   filter_options_ = options;
@@ -1108,6 +1105,7 @@ void TVoraDataSet::SetFiltered(bool value) {
   if (Active()) {
     CheckBrowseMode();
     if (value != filtered_) {
+      FreeSearchCursor();
       ActivateFilters(value);
       filtered_ = value;
     }
