@@ -260,6 +260,7 @@ class TVoraDataSet : public platform::TComponent {
 
  private:
   friend class TField;
+  friend class TVoraBlobStream;
   friend class TDataSource;
   friend class TDataLink;
 
