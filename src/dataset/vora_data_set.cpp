@@ -807,7 +807,9 @@ void TVoraDataSet::CheckRequiredFields() {
 void TVoraDataSet::Post() {
   UpdateRecord();
   if (state_ == TDataSetState::KeyEditing) {
+    // The controls showed the key: they show the record again.
     SetState(TDataSetState::Browsing);
+    DataEvent(TDataEvent::deDataSetChange);
     return;
   }
   if (state_ != TDataSetState::Editing && state_ != TDataSetState::Inserting) return;
@@ -836,6 +838,7 @@ void TVoraDataSet::Cancel() {
   if (state_ == TDataSetState::KeyEditing) {
     key_buffers_[key_index_] = key_buffers_[kiSave];
     SetState(TDataSetState::Browsing);
+    DataEvent(TDataEvent::deDataSetChange);
     return;
   }
   if (state_ != TDataSetState::Editing && state_ != TDataSetState::Inserting) return;
@@ -1017,7 +1020,16 @@ void TVoraDataSet::WriteFieldValue(TField& field, const std::function<void(stora
     validate_image_ = {};
   }
   std::copy(copy.begin(), copy.end(), target.begin());
-  if (state_ == TDataSetState::KeyEditing) key_buffers_[key_index_].modified = true;
+  if (state_ == TDataSetState::KeyEditing) {
+    // The key counts the fields up to the last one written.
+    TKeyBuffer& key = key_buffers_[key_index_];
+    key.modified = true;
+    for (int i = 0; i < index_info_.key_field_count; ++i) {
+      if (index_info_.field_numbers[static_cast<std::size_t>(i)] == field.FieldNo()) {
+        key.field_count = std::max(key.field_count, i + 1);
+      }
+    }
+  }
   if (!computing && state_ != TDataSetState::NewValues) DataEvent(TDataEvent::deFieldChange, &field);
   field.OnChange(field);
 }

@@ -172,6 +172,14 @@ class TVoraDataSet : public platform::TComponent {
   // start and end values (as many key fields as values are given), then
   // goes to the first record. Built in KeyEditing state.
   void SetRange(const std::vector<TVariant>& StartValues, const std::vector<TVariant>& EndValues);
+  // The same in steps: the start or end key is built by writing the key
+  // fields in KeyEditing state (cleared first, or kept for editing), and
+  // ApplyRange gives it to the cursor (posting the key being edited).
+  void SetRangeStart() { SetKeyBuffer(kiRangeStart, true); }
+  void SetRangeEnd() { SetKeyBuffer(kiRangeEnd, true); }
+  void EditRangeStart() { SetKeyBuffer(kiRangeStart, false); }
+  void EditRangeEnd() { SetKeyBuffer(kiRangeEnd, false); }
+  void ApplyRange();
   // Shows every record again (when a range was set).
   void CancelRange();
   // Key fields of the current index (0 in natural order).

@@ -313,6 +313,11 @@ void TVoraDataSet::SetRange(const std::vector<TVariant>& StartValues, const std:
   if (ApplyKeyRange()) First();
 }
 
+void TVoraDataSet::ApplyRange() {
+  CheckBrowseMode();
+  if (ApplyKeyRange()) First();
+}
+
 void TVoraDataSet::SetLinkRange(const std::vector<TVariant>& values) {
   TKeyBuffer& start = key_buffers_[kiRangeStart];
   if (state_ == TDataSetState::Opening) {

@@ -17,9 +17,9 @@ namespace {
 using S = TDataSetState;
 
 // Where a case starts: the state and whether a field was already typed.
-enum class Start { Closed, Browsing, Editing, EditingTyped, Inserting, InsertingTyped };
+enum class Start { Closed, Browsing, Editing, EditingTyped, Inserting, InsertingTyped, KeyEditing };
 
-enum class Op { Open, Close, Edit, Append, Insert, Post, Cancel, Delete, Refresh, Next, First };
+enum class Op { Open, Close, Edit, Append, Insert, Post, Cancel, Delete, Refresh, Next, First, SetRangeStart };
 
 struct Case {
   const char* label;
@@ -44,6 +44,7 @@ void RunOp(TVoraTable& table, Op op) {
     case Op::Refresh: table.Refresh(); break;
     case Op::Next: table.Next(); break;
     case Op::First: table.First(); break;
+    case Op::SetRangeStart: table.SetRangeStart(); break;
   }
 }
 
@@ -61,6 +62,7 @@ void Prepare(TVoraTable& table, Start start) {
       table.Append();
       table.FieldByName("Family").SetAsString("Rad");
       break;
+    case Start::KeyEditing: table.SetRangeStart(); break;
     default: break;
   }
 }
@@ -148,7 +150,19 @@ INSTANTIATE_TEST_SUITE_P(
              {"BeforeRefresh", "link:update", "link:update", "BeforePost", "link:browsing", "link:dataset",
               "AfterPost", "link:dataset", "AfterRefresh"}},
         Case{"First", Start::Browsing, true, Op::First, S::Browsing,
-             {"BeforeScroll", "link:dataset", "AfterScroll"}}),
+             {"BeforeScroll", "link:dataset", "AfterScroll"}},
+        Case{"SetRangeStart", Start::Browsing, true, Op::SetRangeStart, S::KeyEditing,
+             {"link:editing", "link:dataset"}},
+        Case{"SetRangeStartLeavesEdit", Start::EditingTyped, true, Op::SetRangeStart, S::KeyEditing,
+             {"link:update", "link:update", "BeforePost", "link:browsing", "link:dataset", "AfterPost",
+              "link:editing", "link:dataset"}},
+        Case{"PostKey", Start::KeyEditing, true, Op::Post, S::Browsing, {"link:update", "link:browsing", "link:dataset"}},
+        Case{"CancelKey", Start::KeyEditing, true, Op::Cancel, S::Browsing, {"link:browsing", "link:dataset"}},
+        Case{"DeleteWhileKeyEditingCancels", Start::KeyEditing, true, Op::Delete, S::Browsing,
+             {"link:browsing", "link:dataset"}},
+        Case{"EditWhileKeyEditingPostsTheKey", Start::KeyEditing, true, Op::Edit, S::Editing,
+             {"link:update", "link:browsing", "link:dataset", "BeforeEdit", "link:editing", "link:record",
+              "AfterEdit"}}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.label); });
 
 // The ordinal values are part of the contract: callers compare ranges.

@@ -153,5 +153,54 @@ TEST_F(KeyRanges, RangeOnTheCurrentIndexThroughKeyEditing) {
   link.SetDataSource(nullptr);
 }
 
+TEST_F(KeyRanges, KeysBuiltStepByStep) {
+  CreateContacts(dir_.path(), {{"Ali", "a", "10"}, {"Bahram", "b", "20"}, {"Reza", "r", "30"}, {"Sara", "s", "40"}});
+  auto table = MakeTable();
+  table->SetIndexName("ByTel");
+  table->Open();
+  table->SetRangeStart();
+  EXPECT_EQ(table->State(), TDataSetState::KeyEditing);
+  EXPECT_EQ(MessageOf([&] { table->FieldByName("Name").SetAsString("x"); }), "Field Name is not in the current index.");
+  table->FieldByName("Tel1").SetAsString("15");
+  // A cancelled key is put back as it was: no range.
+  table->Cancel();
+  table->ApplyRange();
+  EXPECT_EQ(table->RecordCount(), 4);
+
+  table->SetRangeStart();
+  table->FieldByName("Tel1").SetAsString("15");
+  table->SetRangeEnd();
+  table->FieldByName("Tel1").SetAsString("30");
+  table->ApplyRange();
+  EXPECT_EQ(table->State(), TDataSetState::Browsing);
+  EXPECT_EQ(table->RecordCount(), 2);
+  table->EditRangeEnd();
+  EXPECT_EQ(table->FieldByName("Tel1").AsString(), "30");
+  table->FieldByName("Tel1").SetAsString("40");
+  table->ApplyRange();
+  EXPECT_EQ(table->RecordCount(), 3);
+  EXPECT_EQ(table->FieldByName("Name").AsString(), "Bahram");
+}
+
+TEST_F(KeyRanges, KeyFieldWithoutAFieldObjectIsRefused) {
+  CreateContacts(dir_.path(), {{"Ali", "a", "10"}});
+  auto table = MakeTable();
+  // Persistent fields without the primary key's Id.
+  std::vector<std::unique_ptr<TField>> fields;
+  for (const char* name : {"Name", "Family", "Tel1"}) {
+    fields.push_back(std::make_unique<TField>(nullptr));
+    fields.back()->SetFieldName(name);
+    fields.back()->SetDataSet(table.get());
+  }
+  table->Open();
+  EXPECT_EQ(table->FieldCount(), 3);
+  EXPECT_EQ(MessageOf([&] { table->IndexFields(0); }), "Cannot access index field Id.");
+  EXPECT_EQ(MessageOf([&] { table->SetRange({TVariant{std::int64_t{1}}}, {TVariant{std::int64_t{1}}}); }),
+            "Cannot access index field Id.");
+  EXPECT_EQ(table->State(), TDataSetState::Browsing);
+  table->Close();
+  for (auto& field : fields) field->SetDataSet(nullptr);
+}
+
 }  // namespace
 }  // namespace telvora::dataset::testing
