@@ -47,7 +47,13 @@ void TVoraBlobStream::Open() {
       const std::span<std::uint8_t> image = dataset_.FieldImage(field_);
       copy_.assign(image.begin(), image.end());
       record_ = copy_;
-      const std::uint16_t code = cursor->OpenBlob(field_no_, record_, engine::kBlobModeRead, false, size);
+      std::uint16_t code = 0;
+      try {
+        code = cursor->OpenBlob(field_no_, record_, engine::kBlobModeRead, false, size);
+      } catch (const storage::EVoraEngineError& e) {
+        code = storage::EngineErrorCodeOf(e);
+        if (code != storage::VORA_KEYORRECDELETED || attempt > 0) Check(code);
+      }
       // Another user changed the record since it was read: once more on
       // the record as it is now.
       if (code == storage::VORA_KEYORRECDELETED && attempt == 0) {

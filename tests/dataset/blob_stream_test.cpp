@@ -124,6 +124,30 @@ TEST_F(BlobStreams, CancelDropsWhatTheStreamWrote) {
   EXPECT_EQ(table_->State(), TDataSetState::Browsing);
 }
 
+TEST_F(BlobStreams, ReadOfARecordAnotherUserChangedRefreshesOnce) {
+  auto write = [](TVoraTable& table, const std::string& text) {
+    table.Edit();
+    {
+      TVoraBlobStream stream(table.FieldByName("Body"), TBlobStreamMode::bmWrite);
+      WriteText(stream, text);
+    }
+    table.Post();
+  };
+  TVoraTable other(nullptr);
+  other.SetDatabaseName(dir_.path().string());
+  other.SetTableName(kNotes);
+  other.Open();
+  write(other, std::string(5000, 'o'));
+  table_->Refresh();
+  ASSERT_EQ(ReadAll(Body(), 1000), std::string(5000, 'o'));
+  // The other component replaces the value; this one still holds the
+  // record as it was.
+  write(other, "new");
+  write(other, std::string(4000, 'n'));
+  EXPECT_EQ(ReadAll(Body(), 1000), std::string(4000, 'n'));
+  EXPECT_EQ(table_->FieldByName("Title").AsString(), "first");
+}
+
 TEST_F(BlobStreams, WritingModesAreRefusedOutsideEditingAndOnReadOnlyFields) {
   for (TBlobStreamMode mode : {TBlobStreamMode::bmWrite, TBlobStreamMode::bmReadWrite}) {
     EXPECT_EQ(MessageOf([&] { TVoraBlobStream stream(Body(), mode); }), "Table is not in edit or insert mode.");
