@@ -40,16 +40,20 @@ test-asan: asan
 test: test-plain test-asan
 
 # The benchmarks (not part of `make test`): builds only their programs in
-# the normal build and prints both reports. BENCH_ARGS passes sizes and
+# the normal build and prints the reports. BENCH_ARGS passes sizes and
 # options to the index benchmark, e.g. make bench BENCH_ARGS="--finds 5000
 # 20000 200000"; CURSOR_BENCH_ARGS to the cursor benchmark, e.g.
-# make bench CURSOR_BENCH_ARGS="--go-to-size 1000000".
+# make bench CURSOR_BENCH_ARGS="--go-to-size 1000000"; FILTER_BENCH_ARGS to
+# the search-as-you-type benchmark, e.g.
+# make bench FILTER_BENCH_ARGS="--sizes 100000 1000000".
 BENCH_ARGS ?=
 CURSOR_BENCH_ARGS ?=
+FILTER_BENCH_ARGS ?=
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor
+	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor telvora-bench-filter
 	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
 	$(BUILD)/bin/telvora-bench-cursor $(CURSOR_BENCH_ARGS)
+	$(BUILD)/bin/telvora-bench-filter $(FILTER_BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

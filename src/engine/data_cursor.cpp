@@ -439,12 +439,26 @@ void TDataCursor::NoteRecordWritten(std::int32_t n, std::span<const std::uint8_t
     CopyCounters();
     RecomputeRangePlaces();
     if (!set_mode_) return;
-    if (n > visible_set_->Size()) {
-      // A new slot: the sets grow with the table.
-      RebuildSets();
-      return;
-    }
     if (n < 1) return;
+    if (n > visible_set_->Size()) {
+      // A new slot at the end: every set grows by it, empty, and the record
+      // is then asked about like any other. More new slots than this one
+      // mean another program wrote too: everything is rebuilt.
+      const std::int32_t old_size = visible_set_->Size();
+      if (n != old_size + 1 || SlotCount() != n) {
+        RebuildSets();
+        return;
+      }
+      const auto grow = [&](TRecordsBitmap& set) {
+        if (set.Size() != old_size) return;
+        set.SetSize(n);
+        set.Clear(n);
+      };
+      for (TRecordsBitmap* set : {visible_set_.get(), range_set_.get(), live_set_.get()}) grow(*set);
+      for (const auto& filter : filters_) {
+        if (filter->active_) grow(*filter->set_);
+      }
+    }
     const bool was_visible = n <= visible_set_->Size() && visible_set_->Test(n);
     live_set_->Set(n);
     bool visible = true;

@@ -11,17 +11,27 @@
 #include "engine/expression_parser.h"
 #include "engine/filter_evaluation.h"
 #include "engine/filter_index_ranges.h"
+#include "engine/text_word_source.h"
 #include "storage/engine_error_codes.h"
 #include "storage/field_types.h"
+#include "storage/index_file_header.h"
+#include "storage/text_index_parameters.h"
 
 namespace telvora::engine {
 
 namespace {
 
-TEvaluationContext RecordContext(const Locale& locale, std::span<const storage::TFieldDescriptor> fields) {
+// TEXTSEARCH read from a record cuts words by the table's own text index
+// parameters, as the index was written: the same filter gives the same
+// records whether the index or the records answer it.
+TEvaluationContext RecordContext(storage::TDataTable& table, const Locale& locale,
+                                 std::span<const storage::TFieldDescriptor> fields) {
   TEvaluationContext context;
   context.locale = locale;
   context.column_reader = RecordColumnReader(fields);
+  context.words = MakeTextWordSource(storage::ReadTextIndexParameters(table.OpenIndex(storage::kTextIndexSlot))
+                                         .value_or(storage::TTextIndexParameters::Defaults()),
+                                     locale);
   return context;
 }
 
@@ -104,7 +114,7 @@ void TDataCursor::EvaluateFilter(TFilter& filter) {
   set.CopyFrom(*live_set_);
   if (range_active_ && !natural_) set.And(*range_set_);
   TFilterIndexRanges ranges(*table_, locale_, char_map_, fields_, table_name_);
-  TFilterEvaluator evaluator(*table_, ranges, RecordContext(locale_, fields_), fields_,
+  TFilterEvaluator evaluator(*table_, ranges, RecordContext(*table_, locale_, fields_), fields_,
                              filter.switches_.complement_ranges);
   if (filter.tree_) {
     evaluator.Evaluate(*filter.tree_, filter.plan_, set);
@@ -122,7 +132,7 @@ void TDataCursor::EvaluateFilter(TFilter& filter) {
 bool TDataCursor::FilterPasses(TFilter& filter, std::span<const std::uint8_t> record, std::int32_t n) {
   if (filter.tree_) {
     TFilterIndexRanges ranges(*table_, locale_, char_map_, fields_, table_name_);
-    TFilterEvaluator evaluator(*table_, ranges, RecordContext(locale_, fields_), fields_, false);
+    TFilterEvaluator evaluator(*table_, ranges, RecordContext(*table_, locale_, fields_), fields_, false);
     return evaluator.Passes(*filter.tree_, record);
   }
   // The owner gets a copy: the cached record stays untouched whatever it

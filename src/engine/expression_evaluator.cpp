@@ -604,7 +604,23 @@ class TEvaluator {
       if (words.is_stop_word && words.is_stop_word(word)) continue;
       search_words.push_back(std::move(word));
     }
-    const std::vector<std::string> column_words = words.cut_words(text, false);
+    std::vector<std::string> column_words = words.cut_words(text, false);
+    if (node.code == ecTextSearch) {
+      // The column's words as the text index holds them: no stop word, and
+      // each word once under the locale (a word with a vowel mark and the
+      // same word without count once, as the first one written). A search
+      // word ending in '*' could otherwise match a word the index does not
+      // hold, and reading the record would disagree with the index.
+      std::vector<std::string> distinct;
+      for (std::string& word : column_words) {
+        if (words.is_stop_word && words.is_stop_word(word)) continue;
+        const bool seen = std::any_of(distinct.begin(), distinct.end(), [&](const std::string& other) {
+          return CompareStrings(context_.locale, other.c_str(), word.c_str(), true) == 0;
+        });
+        if (!seen) distinct.push_back(std::move(word));
+      }
+      column_words = std::move(distinct);
+    }
     const auto occurs = [&](const std::string& search_word) {
       return std::any_of(column_words.begin(), column_words.end(),
                          [&](const std::string& word) { return WordMatches(word, search_word); });

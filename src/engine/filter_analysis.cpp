@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/filter_column_test.h"
+#include "engine/filter_text_search.h"
 
 namespace telvora::engine {
 
@@ -37,6 +38,9 @@ class TAnalyser {
     } else if (node.kind == ekUnary && node.left) {
       result = Analyse(*node.left);
       result.slot = -1;
+    } else if (RecogniseTextSearch(node, ranges_.TextFields())) {
+      // Its words' entries give the set; no estimate is made of it.
+      result.level = olFull;
     } else if (const std::optional<TColumnTest> test = RecogniseColumnTest(node, fields_)) {
       result = ColumnTest(*test);
     }

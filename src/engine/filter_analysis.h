@@ -7,7 +7,9 @@
 //   level 1 (partial): an AND of which one side has an index and the other
 //     has not; the better side is moved to the left, so that its set
 //     narrows the records the other side reads;
-//   level 0: everything else (LIKE that stayed a pattern, TEXTSEARCH,
+//     TEXTSEARCH of a column the text index covers is level 2 as well
+//     (filter_text_search.h), without an estimate;
+//   level 0: everything else (LIKE that stayed a pattern, other TEXTSEARCH,
 //     functions, sub-selects), and an OR with a side below 2.
 // With cost estimates on, a column test's estimate is the number of index
 // entries in its key ranges (IN: its smallest item; BETWEEN: the smaller of

@@ -1,6 +1,7 @@
 #include "engine/filter_evaluation.h"
 
 #include "engine/filter_column_test.h"
+#include "engine/filter_text_search.h"
 #include "engine/index_reader.h"
 #include "engine/locale_collation.h"
 #include "storage/field_types.h"
@@ -63,6 +64,10 @@ void TFilterEvaluator::Node(const TExpToken& node, const TFilterPlan& plan, TRec
     Node(*node.left, plan, *child.set);
     child.set->Not();
     set.And(*child.set);
+    return;
+  }
+  if (const std::optional<TTextSearchTest> search = RecogniseTextSearch(node, ranges_.TextFields())) {
+    TTextIndexSearch(table_, context_.locale, table_.table_name()).Narrow(*search, set);
     return;
   }
   const std::optional<TColumnTest> test = RecogniseColumnTest(node, fields_);

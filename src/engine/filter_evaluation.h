@@ -12,6 +12,8 @@
 //   - NOT: S AND NOT (the child's answer on a copy of S);
 //   - AND: the left side narrows S, then the right side narrows it further;
 //   - OR: the union of both sides' answers on copies of S;
+//   - TEXTSEARCH of a text-indexed column: S AND the records whose entries
+//     in the text index hold every searched word (filter_text_search.h);
 //   - any other node, and a column test whose constant has no key form,
 //     reads the records of S and keeps those for which the node is true.
 // A string option compare of a column is tested on the record image

@@ -5,6 +5,7 @@
 
 #include "engine/expression_types.h"
 #include "engine/filter_prepare.h"
+#include "engine/filter_text_search.h"
 #include "engine/index_reader.h"
 #include "engine/key_bounds.h"
 #include "engine/locale_case.h"
@@ -117,7 +118,12 @@ std::int64_t TIndexPlaces::Count() const {
 
 TFilterIndexRanges::TFilterIndexRanges(storage::TDataTable& table, const Locale& locale, const CharMap& map,
                                        std::span<const storage::TFieldDescriptor> fields, std::string table_name)
-    : table_(table), locale_(locale), map_(map), fields_(fields.begin(), fields.end()), table_name_(std::move(table_name)) {}
+    : table_(table),
+      locale_(locale),
+      map_(map),
+      fields_(fields.begin(), fields.end()),
+      table_name_(std::move(table_name)),
+      text_fields_(TextIndexFields(table)) {}
 
 std::optional<int> TFilterIndexRanges::FindIndex(const TColumnTest& test) const {
   const storage::TIndexFileHeader& header = table_.index_file().Header();

@@ -93,6 +93,9 @@ class TFilterIndexRanges {
   // The key length of an index (K bytes).
   std::size_t KeyLength(int slot) const;
 
+  // The fields the text index covers.
+  const std::vector<std::uint16_t>& TextFields() const { return text_fields_; }
+
  private:
   struct TKeyPrefix;
   std::optional<TKeyPrefix> KeyOf(const TColumnTest& test, const TExpToken& constant, int slot) const;
@@ -102,6 +105,7 @@ class TFilterIndexRanges {
   CharMap map_;
   std::vector<storage::TFieldDescriptor> fields_;
   std::string table_name_;
+  std::vector<std::uint16_t> text_fields_;
 };
 
 }  // namespace telvora::engine

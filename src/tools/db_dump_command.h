@@ -1,0 +1,45 @@
+#pragma once
+// telvora-db dump TABLE [--index NAME] [--filter EXPR] [--case-insensitive]
+// [--no-partial] [--range-start JSON --range-end JSON]: the visible records
+// in the cursor's order, one JSON line each:
+// {"recno": slot number, "fields": {name: value, ...}}.
+//
+// --filter is set as the table component sets its Filter text: an
+// expression filter with the two filter options, cost estimates and
+// complement ranges, then switched on (Filtered). An empty text sets no
+// filter.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/data_cursor.h"
+#include "tools/db_tool.h"
+#include "tools/table_argument.h"
+
+namespace telvora::tools {
+
+// Everything the dump's command line says; options that narrow or reorder
+// the records are added here and in ParseDumpOptions.
+struct DumpOptions {
+  TableArgument table;
+  std::string password;
+  std::optional<std::string> index;
+  // JSON: an array of the index fields' values, or one value.
+  std::optional<std::string> range_start;
+  std::optional<std::string> range_end;
+  // UTF-8, converted to the table's code page before it is parsed.
+  std::optional<std::string> filter;
+  bool case_insensitive = false;  // foCaseInsensitive
+  bool no_partial = false;        // foNoPartialCompare
+};
+
+DumpOptions ParseDumpOptions(const std::vector<std::string>& args);
+
+// Sets the order, range and filter of an open cursor and writes its records.
+void DumpRecords(engine::TDataCursor& cursor, const DumpOptions& options, std::ostream& out);
+
+DbCommand DumpCommand();
+
+}  // namespace telvora::tools
