@@ -1,4 +1,5 @@
 // The commands of telvora-db, in the order its help lists them.
+#include "tools/db_contact_commands.h"
 #include "tools/db_create_command.h"
 #include "tools/db_dump_command.h"
 #include "tools/db_info_command.h"
@@ -20,6 +21,8 @@ const std::vector<DbCommand>& DbCommands() {
       UpdateCommand(),
       VerifyCommand(),
       RepairCommand(),
+      ImportCommand(),
+      ExportCommand(),
       CreatePhoneBookCommand(),
   };
   return commands;
