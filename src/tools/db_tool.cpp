@@ -4,7 +4,9 @@
 #include <exception>
 #include <ostream>
 
+#include "platform/code_page.h"
 #include "storage/engine_error.h"
+#include "tools/utf8_text.h"
 
 namespace telvora::tools {
 namespace {
@@ -23,8 +25,12 @@ void PrintCommandHelp(const DbCommand& c, std::ostream& out) {
 }
 
 // Errors are one line: a message with line breaks would break scripts that
-// read stderr line by line.
+// read stderr line by line. Engine messages quote table and field names as
+// the table stores them, in its code page; stderr carries UTF-8 like the
+// rest of the output, so such a message is decoded (code page 1256, the
+// phone book's) rather than written as broken UTF-8.
 std::string OneLine(std::string text) {
+  if (FindInvalidUtf8(text)) text = platform::CodePage::Arabic().DecodeToUtf8(text);
   std::replace(text.begin(), text.end(), '\n', ' ');
   std::replace(text.begin(), text.end(), '\r', ' ');
   return text;
