@@ -17,10 +17,13 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program never creates its table: the companion tool makes an empty
+# PhoneBook next to it when there is none yet.
 run: build
+	@test -e $(BUILD)/bin/PhoneBook.DAT || $(BUILD)/bin/telvora-db create-phonebook $(BUILD)/bin
 	$(BUILD)/bin/telvora
 
-# The dialogs drawn offscreen into $(BUILD)/screenshots/*.png.
+# The windows drawn offscreen into $(BUILD)/screenshots/*.png.
 screenshots: build
 	$(BUILD)/bin/telvora-screenshots $(BUILD)/screenshots
 

@@ -6,6 +6,9 @@
 
 #include "app/message_box.h"
 #include "app/persian_translation.h"
+#include "app/vora_password_dialog.h"
+#include "dataset/vora_session.h"
+#include "dataset/vora_session_list.h"
 #include "telephony/exception_handler.h"
 #include "telephony/screen_cursor.h"
 
@@ -28,6 +31,14 @@ TApplication::TApplication(int& argc, char** argv)
   // but the windows are right-to-left whether or not it was found.
   setLayoutDirection(Qt::RightToLeft);
   telephony::SetApplicationExceptionHandler([this](std::exception_ptr e) { HandleException(e); });
+  // An encrypted table whose password the session lacks asks the user.
+  dataset::TVoraSessionList::Instance().SetPasswordDialog([](dataset::TVoraSession& session) {
+    return ExecutePasswordDialog({
+        [&session](const std::string& password) { session.AddPassword(password); },
+        [&session](const std::string& password) { session.RemovePassword(password); },
+        [&session] { session.RemoveAllPasswords(); },
+    });
+  });
   telephony::SetScreenCursorHandler([](bool busy) {
     if (busy) {
       QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -38,6 +49,7 @@ TApplication::TApplication(int& argc, char** argv)
 }
 
 TApplication::~TApplication() {
+  dataset::TVoraSessionList::Instance().SetPasswordDialog({});
   telephony::SetScreenCursorHandler({});
   telephony::SetApplicationExceptionHandler({});
   keyboard_.reset();
