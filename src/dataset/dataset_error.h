@@ -35,6 +35,13 @@ inline constexpr std::string_view kDataSetReadOnly = "Cannot modify a read-only 
 inline constexpr std::string_view kDataSetOpen = "Cannot perform this operation on an open dataset";
 inline constexpr std::string_view kDataSetClosed = "Cannot perform this operation on a closed dataset";
 
+// Messages of index selection, searches, master-detail links and BLOB
+// streams.
+inline constexpr std::string_view kNoIndexForFields = "No index for fields '%s'";
+inline constexpr std::string_view kFieldIndexOutOfRange = "Field index out of range.";
+inline constexpr std::string_view kIndexFieldMissing = "Cannot access index field %s.";
+inline constexpr std::string_view kCircularDataLink = "Circular data links are not allowed.";
+
 // Messages of sessions and databases.
 inline constexpr std::string_view kSessionActive = "Cannot perform this operation on an active session.";
 inline constexpr std::string_view kAutoSessionActive = "Cannot perform this operation on the active auto-session.";

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "dataset/application_error_handler.h"
+#include "dataset/index_def.h"
+#include "dataset/temp_state.h"
 
 #include "storage/engine_error.h"
 #include "storage/engine_error_codes.h"
@@ -15,35 +20,6 @@ constexpr std::size_t kFlagSize = 1;
 // The cursor keeps at most this many BLOB values open, so no value needs
 // more closes than this.
 constexpr int kMaxBlobCloses = 128;
-
-// Sets a temporary state without telling the links, and puts the old state
-// back on every path (the calculating and filtering states).
-class TempState {
- public:
-  TempState(TDataSetState& state, TDataSetState temporary) : state_(state), saved_(state) { state_ = temporary; }
-  ~TempState() { state_ = saved_; }
-  TempState(const TempState&) = delete;
-  TempState& operator=(const TempState&) = delete;
-
- private:
-  TDataSetState& state_;
-  TDataSetState saved_;
-};
-
-std::vector<std::string> SplitNames(const std::string& names) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= names.size()) {
-    const std::size_t end = names.find(';', start);
-    std::string part = names.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const auto first = part.find_first_not_of(' ');
-    part = first == std::string::npos ? std::string() : part.substr(first, part.find_last_not_of(' ') - first + 1);
-    if (!part.empty()) parts.push_back(part);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return parts;
-}
 
 }  // namespace
 
@@ -93,7 +69,12 @@ std::string TVoraDataSet::ContextDatabaseName() const {
 
 std::string TVoraDataSet::ContextTableName() const { return cursor_ != nullptr ? cursor_->TableName() : std::string(); }
 
-bool TVoraDataSet::IsIndexField(const TField& /*field*/) const { return false; }
+bool TVoraDataSet::IsIndexField(const TField& field) const {
+  for (int i = 0; i < index_info_.key_field_count; ++i) {
+    if (index_info_.field_numbers[static_cast<std::size_t>(i)] == field.FieldNo()) return true;
+  }
+  return false;
+}
 
 // --- Opening and closing ---
 
@@ -104,10 +85,13 @@ void TVoraDataSet::Open() {
   try {
     OpenCursor();
     field_defs_ = FieldDefsFromDescriptors(cursor_->Fields());
+    ReadIndexInfo();
     BindFields();
     AllocateBuffers();
-    if (!filter_text_.empty()) BuildExpressionFilter();
+    BuildExpressionFilter();
+    if (on_filter_record_) BuildRecordFilter();
     if (filtered_) ActivateFilters(true);
+    CursorReady();
     ClearBuffers();
     cursor_->MoveFirst();
     GetNextRecords();
@@ -137,8 +121,13 @@ void TVoraDataSet::OpenCursor() {
 
 void TVoraDataSet::CloseCursor() {
   FreeBuffers();
-  DropExpressionFilter();
   UnbindFields();
+  FreeSearchCursor();
+  index_info_ = {};
+  // The cursor frees its filters with itself.
+  expression_filter_ = nullptr;
+  record_filter_ = nullptr;
+  filters_active_ = false;
   std::unique_ptr<engine::TDataCursor> cursor = std::move(cursor_);
   try {
     cursor.reset();
@@ -214,6 +203,7 @@ void TVoraDataSet::AllocateBuffers() {
   buffer_count_ = count;
   buffers_.assign(static_cast<std::size_t>(buffer_count_ + 1), std::vector<std::uint8_t>(buffer_size_, 0));
   old_values_.assign(record_size_, 0);
+  for (TKeyBuffer& key : key_buffers_) key = TKeyBuffer{false, 0, std::vector<std::uint8_t>(record_size_, 0)};
   record_count_ = 0;
   active_record_ = 0;
   current_record_ = -1;
@@ -222,6 +212,7 @@ void TVoraDataSet::AllocateBuffers() {
 void TVoraDataSet::FreeBuffers() {
   buffers_.clear();
   old_values_.clear();
+  for (TKeyBuffer& key : key_buffers_) key = TKeyBuffer{};
   buffer_count_ = 0;
   record_count_ = 0;
   active_record_ = 0;
@@ -247,6 +238,11 @@ void TVoraDataSet::UpdateBufferCount() {
 }
 
 void TVoraDataSet::IndexChanged() {
+  ReadIndexInfo();
+  // The cursor dropped its range with the old index.
+  for (TKeyIndex index : {kiCurRangeStart, kiCurRangeEnd}) {
+    key_buffers_[index] = TKeyBuffer{false, 0, std::vector<std::uint8_t>(record_size_, 0)};
+  }
   bookmark_size_ = cursor_->BookmarkSize();
   buffer_size_ = record_size_ + calc_size_ + kRecNoSize + kFlagSize + bookmark_size_;
   const int active = active_record_;
@@ -323,13 +319,8 @@ TVoraDataSet::GetResult TVoraDataSet::ReadRecord(std::span<std::uint8_t> buffer,
 }
 
 TVoraDataSet::GetResult TVoraDataSet::GetRecord(std::span<std::uint8_t> buffer, GetMode mode) {
-  for (;;) {
-    const GetResult result = ReadRecord(buffer, mode);
-    if (result != GetResult::grOK || AcceptRecord(ImageOf(buffer))) return result;
-    // A record the record filter refuses is passed over in the direction
-    // of the move; a refused current record gives way to the next one.
-    if (mode == GetMode::gmCurrent) mode = GetMode::gmNext;
-  }
+  // The cursor's filters pass over refused records.
+  return ReadRecord(buffer, mode);
 }
 
 void TVoraDataSet::ComputeCalcFields(std::span<std::uint8_t> buffer) {
@@ -843,6 +834,7 @@ void TVoraDataSet::InternalPost() {
 
 void TVoraDataSet::Cancel() {
   if (state_ == TDataSetState::KeyEditing) {
+    key_buffers_[key_index_] = key_buffers_[kiSave];
     SetState(TDataSetState::Browsing);
     return;
   }
@@ -914,6 +906,7 @@ void TVoraDataSet::Refresh() {
   UpdateCursorPos();
   try {
     cursor_->RefreshCursor();
+    if (search_cursor_ != nullptr) search_cursor_->RefreshCursor();
   } catch (...) {
     CursorPosChanged();
     Resync(false);
@@ -943,7 +936,7 @@ TVariant TVoraDataSet::FieldValues(const std::string& name) const { return Field
 
 std::vector<TVariant> TVoraDataSet::FieldValuesList(const std::string& names) const {
   std::vector<TVariant> values;
-  for (const std::string& name : SplitNames(names)) values.push_back(FieldByName(name).Value());
+  for (const std::string& name : SplitFieldNames(names)) values.push_back(FieldByName(name).Value());
   return values;
 }
 
@@ -980,6 +973,9 @@ std::span<std::uint8_t> TVoraDataSet::FieldImage(const TField& field) {
       break;
     case TDataSetState::Filtering:
       image = state_buffer_;
+      break;
+    case TDataSetState::KeyEditing:
+      image = key_buffers_[key_index_].image;
       break;
     default:
       if (record_count_ == 0) return {};
@@ -1021,6 +1017,7 @@ void TVoraDataSet::WriteFieldValue(TField& field, const std::function<void(stora
     validate_image_ = {};
   }
   std::copy(copy.begin(), copy.end(), target.begin());
+  if (state_ == TDataSetState::KeyEditing) key_buffers_[key_index_].modified = true;
   if (!computing && state_ != TDataSetState::NewValues) DataEvent(TDataEvent::deFieldChange, &field);
   field.OnChange(field);
 }
@@ -1028,73 +1025,87 @@ void TVoraDataSet::WriteFieldValue(TField& field, const std::function<void(stora
 // --- Filters ---
 
 void TVoraDataSet::SetOnFilterRecord(TFilterRecordHandler handler) {
-  if (Active()) CheckBrowseMode();
+  if (!Active()) {
+    on_filter_record_ = std::move(handler);
+    return;
+  }
+  CheckBrowseMode();
+  FreeSearchCursor();
+  DropRecordFilter();
   on_filter_record_ = std::move(handler);
-  if (Active() && filtered_) First();
+  if (on_filter_record_) {
+    BuildRecordFilter();
+    if (filters_active_) cursor_->ActivateFilter(record_filter_);
+  }
+  if (filtered_) First();
 }
 
-bool TVoraDataSet::AcceptRecord(std::span<std::uint8_t> image) {
-  if (!filters_active_ || !on_filter_record_) return true;
+bool TVoraDataSet::AcceptRecord(std::span<const std::uint8_t> record) {
+  if (!on_filter_record_) return true;
   bool accept = true;
+  // The event reads the tested record through the fields; a copy, so that
+  // a field write inside it cannot reach the cursor's own image.
+  filter_record_.assign(record.begin(), record.end());
+  filter_record_.resize(record_size_, 0);
   const std::span<std::uint8_t> saved = state_buffer_;
-  state_buffer_ = image;
+  state_buffer_ = filter_record_;
   TempState temp(state_, TDataSetState::Filtering);
   try {
     on_filter_record_(*this, accept);
-  } catch (const std::exception&) {
-    // The record filter's error does not stop the move: the record counts
+  } catch (const std::exception& e) {
+    // The move goes on: the user is shown the error and the record counts
     // as the event left it.
+    HandleApplicationException(e);
   }
   state_buffer_ = saved;
   return accept;
 }
 
 void TVoraDataSet::SetFilter(const std::string& value) {
-  if (Active()) {
-    CheckBrowseMode();
-    if (value != filter_text_) {
-      DropExpressionFilter();
-      const std::string old = filter_text_;
-      filter_text_ = value;
-      try {
-        if (!filter_text_.empty()) BuildExpressionFilter();
-        if (filtered_) ActivateFilters(true);
-      } catch (...) {
-        filter_text_ = old;
-        throw;
-      }
-    }
-    if (filtered_) First();
+  if (!Active()) {
+    filter_text_ = value;
     return;
   }
-  filter_text_ = value;
+  CheckBrowseMode();
+  if (value != filter_text_) ReplaceExpressionFilter(value, filter_options_);
+  if (filtered_) First();
 }
 
 void TVoraDataSet::SetFilterOptions(TFilterOptions value) {
-  if (Active()) {
-    CheckBrowseMode();
-    if (!(value == filter_options_)) {
-      DropExpressionFilter();
-      const TFilterOptions old = filter_options_;
-      filter_options_ = value;
-      try {
-        if (!filter_text_.empty()) BuildExpressionFilter();
-        if (filtered_) ActivateFilters(true);
-      } catch (...) {
-        filter_options_ = old;
-        throw;
-      }
-    }
-    if (filtered_) First();
+  if (!Active()) {
+    filter_options_ = value;
     return;
   }
-  filter_options_ = value;
+  CheckBrowseMode();
+  if (!(value == filter_options_)) ReplaceExpressionFilter(filter_text_, value);
+  if (filtered_) First();
+}
+
+void TVoraDataSet::ReplaceExpressionFilter(const std::string& text, TFilterOptions options) {
+  const std::string old_text = filter_text_;
+  const TFilterOptions old_options = filter_options_;
+  FreeSearchCursor();
+  DropExpressionFilter();
+  filter_text_ = text;
+  filter_options_ = options;
+  try {
+    BuildExpressionFilter();
+  } catch (...) {
+    // The refused text is not kept, and the filter that was there before
+    // stays in force: Filter never names an expression the cursor does
+    // not apply.
+    filter_text_ = old_text;
+    filter_options_ = old_options;
+    BuildExpressionFilter();
+    throw;
+  }
 }
 
 void TVoraDataSet::SetFiltered(bool value) {
   if (Active()) {
     CheckBrowseMode();
     if (value != filtered_) {
+      FreeSearchCursor();
       ActivateFilters(value);
       filtered_ = value;
     }
@@ -1104,13 +1115,45 @@ void TVoraDataSet::SetFiltered(bool value) {
   filtered_ = value;
 }
 
-void TVoraDataSet::ActivateFilters(bool active) { filters_active_ = active; }
+void TVoraDataSet::ActivateFilters(bool active) {
+  for (engine::TFilter* filter : {expression_filter_, record_filter_}) {
+    if (filter == nullptr) continue;
+    if (active) {
+      cursor_->ActivateFilter(filter);
+    } else {
+      cursor_->DeactivateFilter(filter);
+    }
+  }
+  filters_active_ = active;
+}
 
-void TVoraDataSet::BuildExpressionFilter() { filter_built_ = false; }
+void TVoraDataSet::BuildExpressionFilter() {
+  if (filter_text_.empty()) return;
+  engine::TFilterSwitches switches;
+  switches.options.case_insensitive = filter_options_.foCaseInsensitive;
+  switches.options.no_partial_compare = filter_options_.foNoPartialCompare;
+  expression_filter_ = cursor_->AddFilter(filter_text_, switches);
+  if (filters_active_) cursor_->ActivateFilter(expression_filter_);
+}
 
 void TVoraDataSet::DropExpressionFilter() {
-  filter_built_ = false;
-  filters_active_ = false;
+  if (expression_filter_ == nullptr) return;
+  engine::TFilter* filter = std::exchange(expression_filter_, nullptr);
+  cursor_->DropFilter(filter);
+}
+
+void TVoraDataSet::BuildRecordFilter() {
+  record_filter_ = cursor_->AddFilter(
+      [this](void*, engine::TDataCursor&, std::span<const std::uint8_t> record, std::int32_t) {
+        return AcceptRecord(record);
+      },
+      this, engine::TFilterSwitches{});
+}
+
+void TVoraDataSet::DropRecordFilter() {
+  if (record_filter_ == nullptr) return;
+  engine::TFilter* filter = std::exchange(record_filter_, nullptr);
+  cursor_->DropFilter(filter);
 }
 
 bool TVoraDataSet::FindRecord(bool restart, bool forward) {

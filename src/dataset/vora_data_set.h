@@ -23,6 +23,7 @@
 //
 // Threads: one thread, the one that uses the component.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -34,6 +35,7 @@
 #include "dataset/dataset_state.h"
 #include "dataset/field.h"
 #include "dataset/field_def.h"
+#include "dataset/index_def.h"
 #include "engine/data_cursor.h"
 #include "engine/locale.h"
 #include "platform/component.h"
@@ -43,6 +45,18 @@ namespace telvora::dataset {
 enum class TDataAction : std::uint8_t { daFail, daAbort, daRetry };
 
 enum class TBookmarkFlag : std::uint8_t { bfCurrent = 0, bfBOF = 1, bfEOF = 2, bfInserted = 3 };
+
+// A set of loCaseInsensitive and loPartialKey.
+struct TLocateOptions {
+  bool loCaseInsensitive = false;
+  bool loPartialKey = false;
+  friend bool operator==(const TLocateOptions&, const TLocateOptions&) = default;
+};
+
+// How the last search by field values went: the dataset's own cursor on
+// its current index, the kept search cursor on another index, or a
+// temporary filter on the dataset's cursor.
+enum class TSearchPath : std::uint8_t { spNone, spOwnCursor, spSearchCursor, spFilter };
 
 // A set of foCaseInsensitive and foNoPartialCompare.
 struct TFilterOptions {
@@ -137,6 +151,35 @@ class TVoraDataSet : public platform::TComponent {
   bool FindPrior();
   bool Found() const { return found_; }
 
+  // --- Searching by field values (vora_data_set_search.cpp) ---
+  // Goes to the first record whose fields (names separated by ";") equal
+  // the values, one per field in order; false, and no move, when there is
+  // none. "Field '%s' not found" for an unknown name.
+  bool Locate(const std::string& KeyFields, const std::vector<TVariant>& KeyValues, TLocateOptions Options);
+  bool Locate(const std::string& KeyFields, const TVariant& KeyValue, TLocateOptions Options) {
+    return Locate(KeyFields, std::vector<TVariant>{KeyValue}, Options);
+  }
+  // The same search without moving: the values of the result fields (names
+  // separated by ";") of the record found, each null when none is found.
+  std::vector<TVariant> Lookup(const std::string& KeyFields, const std::vector<TVariant>& KeyValues,
+                               const std::string& ResultFields);
+  TSearchPath LastSearchPath() const { return last_search_path_; }
+  // Whether a search cursor is kept for later searches.
+  bool HasSearchCursor() const { return search_cursor_ != nullptr; }
+
+  // --- Key ranges on the current index ---
+  // Limits the records to those whose leading key fields lie between the
+  // start and end values (as many key fields as values are given), then
+  // goes to the first record. Built in KeyEditing state.
+  void SetRange(const std::vector<TVariant>& StartValues, const std::vector<TVariant>& EndValues);
+  // Shows every record again (when a range was set).
+  void CancelRange();
+  // Key fields of the current index (0 in natural order).
+  int IndexFieldCount() const { return index_info_.key_field_count; }
+  // The field object of key field i of the current index ("Field index
+  // out of range.", "Cannot access index field %s.").
+  TField& IndexFields(int index) const;
+
   // --- Fields ---
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   TField* Fields(int index) const { return fields_.at(static_cast<std::size_t>(index)); }
@@ -194,9 +237,21 @@ class TVoraDataSet : public platform::TComponent {
   std::span<const storage::TFieldDescriptor> EngineFields() const;
   // Called with the cursor open, before fields are bound (index selection).
   virtual void AfterHandleCreated() {}
+  // Called while opening once fields, buffers and filters are ready,
+  // before the first record is read (a detail applies its range).
+  virtual void CursorReady() {}
   // After the cursor switched to another index: the buffers get the new
   // bookmark size and the window is read again around the cursor's record.
   void IndexChanged();
+  // The key fields of the cursor's current index, read again.
+  void ReadIndexInfo();
+  // The indexes of the open cursor's table.
+  std::vector<TIndexDef> CursorIndexDefs() const;
+  // A detail's range: key field i set to values[i]; applied (then the
+  // first record) when it differs from the range the cursor has.
+  void SetLinkRange(const std::vector<TVariant>& values);
+  // The kept search cursor goes (filters or ranges changed).
+  void FreeSearchCursor();
   // From a subclass's destructor: the closing that follows runs no
   // BeforeClose or AfterClose.
   void MarkDestroying() { destroying_ = true; }
@@ -272,12 +327,62 @@ class TVoraDataSet : public platform::TComponent {
   void AddField(TField* field);
   void RemoveField(TField* field);
 
-  // Filters. The engine filters are reached through these alone.
+  // Filters. The engine filters are reached through these alone: the
+  // expression filter from Filter and FilterOptions, the record filter that
+  // asks OnFilterRecord. Both are switched on and off together.
   void BuildExpressionFilter();
   void DropExpressionFilter();
+  void BuildRecordFilter();
+  // Drops the expression filter and builds one for the text and options;
+  // a refused expression leaves the former filter, text and options.
+  void ReplaceExpressionFilter(const std::string& text, TFilterOptions options);
+  void DropRecordFilter();
   void ActivateFilters(bool active);
-  bool AcceptRecord(std::span<std::uint8_t> image);
+  // The record filter's answer for one record the cursor tests.
+  bool AcceptRecord(std::span<const std::uint8_t> record);
   bool FindRecord(bool restart, bool forward);
+
+  // Searching.
+  struct TSearchField {
+    TField* field;
+    TVariant value;
+  };
+  std::vector<TSearchField> SearchFields(const std::string& names, const std::vector<TVariant>& values) const;
+  // Finds the record; returns the cursor that stands on it (the dataset's
+  // own or the search cursor), nullptr when none is found. With the filter
+  // path the dataset's cursor stands on the record found.
+  engine::TDataCursor* SearchRecord(const std::vector<TSearchField>& fields, TLocateOptions options);
+  // Whether the first key fields of an index are these fields, in order,
+  // with the case rule the options ask for when a string field is among
+  // them.
+  bool IndexServes(const storage::TIndexKeyDefinition& key, const std::vector<TSearchField>& fields,
+                   TLocateOptions options) const;
+  bool FindKeyWith(engine::TDataCursor& cursor, const std::vector<TSearchField>& fields, TLocateOptions options);
+  bool FindByFilter(const std::vector<TSearchField>& fields, TLocateOptions options);
+  // Writes values through the fields into a record image while the state
+  // shows that image (Filtering on a scratch record).
+  void AssignScratch(std::span<std::uint8_t> image, const std::vector<TSearchField>& fields);
+
+  // Key buffers: search key, range being built, range the cursor has, and
+  // the copy that restores a key whose editing is cancelled.
+  enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRangeEnd, kiSave, kiCount };
+  struct TKeyBuffer {
+    bool modified = false;
+    int field_count = 0;
+    std::vector<std::uint8_t> image;
+  };
+  // Enters KeyEditing on a key buffer (cleared when asked).
+  void SetKeyBuffer(TKeyIndex index, bool clear);
+  void SetKeyFields(TKeyIndex index, const std::vector<TVariant>& values);
+  // Gives the range being built to the cursor when it differs from the one
+  // it has; returns whether it did.
+  bool ApplyKeyRange();
+
+  struct TIndexInfo {
+    int key_field_count = 0;
+    std::array<std::uint16_t, 16> field_numbers{};
+    bool case_insensitive = false;
+  };
 
   // Data sources (TDataSource).
   void AddDataSource(TDataSource* source);
@@ -295,8 +400,12 @@ class TVoraDataSet : public platform::TComponent {
   bool filtered_ = false;
   TFilterOptions filter_options_;
   TFilterRecordHandler on_filter_record_;
-  bool filter_built_ = false;
+  // Owned by the cursor; null while there is none.
+  engine::TFilter* expression_filter_ = nullptr;
+  engine::TFilter* record_filter_ = nullptr;
   bool filters_active_ = false;
+  // The record the record filter shows to field access.
+  std::vector<std::uint8_t> filter_record_;
 
   std::unique_ptr<engine::TDataCursor> cursor_;
   std::vector<TFieldDef> field_defs_;
@@ -323,6 +432,16 @@ class TVoraDataSet : public platform::TComponent {
   const TField* validate_field_ = nullptr;
   bool edit_locked_ = false;
   bool destroying_ = false;
+
+  TIndexInfo index_info_;
+  std::array<TKeyBuffer, kiCount> key_buffers_;
+  TKeyIndex key_index_ = kiLookup;
+  // The second cursor kept for searches on another index, with the fields
+  // and option it was made for.
+  std::unique_ptr<engine::TDataCursor> search_cursor_;
+  std::string search_fields_;
+  bool search_case_insensitive_ = false;
+  TSearchPath last_search_path_ = TSearchPath::spNone;
 };
 
 }  // namespace telvora::dataset

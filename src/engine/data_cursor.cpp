@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "engine/data_directory.h"
 #include "engine/data_session.h"
@@ -190,6 +191,11 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
   if (range_active_) {
     clone->SetRange(true, range_start_key_, 0, range_end_key_, 0);
   }
+  for (const auto& filter : filters_) {
+    TFilter* copy = filter->tree_ ? clone->AddFilter(CloneExpression(*filter->tree_), filter->switches_)
+                                  : clone->AddFilter(filter->callback_, filter->dataset_, filter->switches_);
+    if (filter->active_) clone->ActivateFilter(copy);
+  }
   if (at_bof_ && at_eof_) {
     clone->Access([&] { clone->SetNoCurrent(); });
   } else if (at_bof_) {
@@ -360,8 +366,8 @@ TIndexReader TDataCursor::RecordSlotReader() {
 }
 
 void TDataCursor::RecomputeSetMode() {
-  // Filters switch set mode on as well once the filter code adds them.
-  const bool wanted = natural_ || !filters_.empty();
+  // An active filter moves the cursor through VisibleSet in any order.
+  const bool wanted = natural_ || AnyFilterActive();
   set_mode_ = wanted;
   if (set_mode_) {
     RebuildSets();
@@ -374,12 +380,22 @@ void TDataCursor::RecomputeSetMode() {
 }
 
 void TDataCursor::RebuildSets() {
+  // A callback filter that moves this cursor gets the sets as they are.
+  if (rebuilding_sets_) return;
+  rebuilding_sets_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{rebuilding_sets_};
   const std::int32_t slots = SlotCount();
   for (TRecordsBitmap* set : {visible_set_.get(), range_set_.get(), live_set_.get()}) {
     set->SetSize(slots);
     set->ClearAll();
   }
   if (slots == 0) {
+    for (const auto& filter : filters_) {
+      filter->set_->SetSize(0);
+    }
     visible_count_ = 0;
     return;
   }
@@ -403,9 +419,18 @@ void TDataCursor::RebuildSets() {
     });
     live_set_->Not();
   }
-  // Each active filter's set joins here once the filter code adds filters.
+  for (const auto& filter : filters_) {
+    if (filter->active_) EvaluateFilter(*filter);
+  }
+  RecomputeVisibleSet();
+}
+
+void TDataCursor::RecomputeVisibleSet() {
   visible_set_->CopyFrom(*live_set_);
-  if (ranged) visible_set_->And(*range_set_);
+  if (range_active_ && !natural_) visible_set_->And(*range_set_);
+  for (const auto& filter : filters_) {
+    if (filter->active_ && filter->set_->Size() == visible_set_->Size()) visible_set_->And(*filter->set_);
+  }
   visible_count_ = visible_set_->Count();
 }
 
@@ -431,6 +456,24 @@ void TDataCursor::NoteRecordWritten(std::int32_t n, std::span<const std::uint8_t
       inside ? range_set_->Set(n) : range_set_->Clear(n);
       visible = inside;
     }
+    // Each active filter asked about the record as stored.
+    bool any_filter = false;
+    for (const auto& filter : filters_) any_filter = any_filter || filter->active_;
+    if (any_filter) {
+      storage::TDataFile& data = table_->data_file();
+      storage::TRecord* record = data.GetRecord(n);
+      if (record == nullptr) throw ETableChanged{};
+      const std::vector<std::uint8_t> stored(record->Image().begin(), record->Image().end());
+      data.ReleaseRecord(record);
+      for (const auto& filter : filters_) {
+        if (!filter->active_ || n > filter->set_->Size()) continue;
+        filter->set_->Set(n);
+        if (!FilterPasses(*filter, stored, n)) {
+          filter->set_->Clear(n);
+          visible = false;
+        }
+      }
+    }
     visible ? visible_set_->Set(n) : visible_set_->Clear(n);
     visible_count_ += (visible ? 1 : 0) - (was_visible ? 1 : 0);
   });
@@ -445,6 +488,9 @@ void TDataCursor::NoteRecordDeleted(std::int32_t n) {
     live_set_->Clear(n);
     range_set_->Clear(n);
     visible_set_->Clear(n);
+    for (const auto& filter : filters_) {
+      if (filter->active_ && n <= filter->set_->Size()) filter->set_->Clear(n);
+    }
     if (was_visible) --visible_count_;
   });
 }

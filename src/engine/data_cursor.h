@@ -14,8 +14,8 @@
 //
 // Set mode (natural order, or an active filter) moves through VisibleSet:
 // LiveSet (the records not deleted, from the record-slot index) AND RangeSet
-// (with a range) AND every active filter's set. The filter list is kept
-// here; filters themselves are added by the filter code.
+// (with a range) AND every active filter's set. The cursor owns its filters
+// (at most 64; see filter.h and data_cursor_filters.cpp).
 //
 // Change detection. Every public operation runs between BeginAccess and
 // EndAccess: the table's change counters (and, with StrictChangeDetection,
@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "engine/char_map.h"
+#include "engine/filter.h"
 #include "engine/index_reader.h"
 #include "engine/locale.h"
 #include "engine/open_blob_values.h"
@@ -54,7 +55,6 @@
 namespace telvora::engine {
 
 class TDataDirectory;
-class TFilter;
 
 class TDataCursor {
  public:
@@ -161,6 +161,28 @@ class TDataCursor {
   const TRecordsBitmap& RangeSet() const { return *range_set_; }
   std::int32_t VisibleCount() const { return visible_count_; }
 
+  // --- Filters (see data_cursor_filters.cpp) ---
+  // A new, inactive filter. 9482 when the cursor holds 64 already; 10051
+  // for a text that does not parse or check, is not boolean, or is empty.
+  // An expression filter goes before the first callback filter, a callback
+  // filter last. A failed call leaves the list unchanged.
+  TFilter* AddFilter(std::string_view text, const TFilterSwitches& switches);
+  // A tree prepared already (a copy of another cursor's filter): analysed
+  // again for this table.
+  TFilter* AddFilter(TExpTokenPtr prepared_tree, const TFilterSwitches& switches);
+  TFilter* AddFilter(TFilterCallback callback, void* dataset, const TFilterSwitches& switches);
+  // nullptr means every filter; 10050 for a filter not in the list. Each
+  // ends with the cursor on the record it was on, or the nearest visible.
+  void ActivateFilter(TFilter* filter = nullptr);
+  void DeactivateFilter(TFilter* filter = nullptr);
+  void DropFilter(TFilter* filter = nullptr);
+  // Gives an expression filter a new prepared tree (re-evaluated when the
+  // filter is active).
+  void ReplaceFilterExpression(TFilter* filter, TExpTokenPtr prepared_tree);
+  std::size_t FilterCount() const { return filters_.size(); }
+  // The filter at a place of the list (0-based).
+  TFilter* FilterAt(std::size_t i) const { return filters_.at(i).get(); }
+
   // --- Writing (raise their codes; see data_cursor_writes.cpp) ---
   // Every write takes the table's write lock first (re-synchronising when
   // another writer changed the table) and releases it, and any record lock
@@ -218,6 +240,9 @@ class TDataCursor {
   void NoteRecordDeleted(std::int32_t n);
   // Rebuilds LiveSet, RangeSet, the active filters' sets and VisibleSet.
   void RebuildSets();
+  // VisibleSet from LiveSet, RangeSet and the active filters' sets as they
+  // stand.
+  void RecomputeVisibleSet();
   // The key of a record image in the current index (K bytes).
   std::vector<std::uint8_t> BuildCurrentKey(std::span<const std::uint8_t> record_image) const;
 
@@ -279,6 +304,19 @@ class TDataCursor {
   void RepositionAfterRangeChange();
   void RecomputeSetMode();
   void ReleaseSets();
+  // --- Filters ---
+  TFilter& RequireFilter(TFilter* filter) const;
+  TFilter* InsertFilter(std::unique_ptr<TFilter> filter);
+  void AnalyseFilter(TFilter& filter);
+  bool AnyFilterActive() const;
+  // The filter's set from the candidates (LiveSet AND RangeSet, or LiveSet;
+  // a callback filter's also AND the active filters before it).
+  void EvaluateFilter(TFilter& filter);
+  // Whether one record passes one filter.
+  bool FilterPasses(TFilter& filter, std::span<const std::uint8_t> record, std::int32_t n);
+  // Runs a change of the filters and returns to the record the cursor was
+  // on (or the nearest visible one), keeping a crack.
+  void ChangeFilters(const std::function<void()>& change);
   void ResyncBody();
   // A search key from a caller's key or record image, the part after
   // significant bytes filled with the lowest (low) or highest values in
@@ -339,7 +377,10 @@ class TDataCursor {
   std::int64_t range_first_ = 1;
   std::int64_t range_last_ = 0;
 
-  std::vector<TFilter*> filters_;  // none yet: added by the filter code
+  std::vector<std::unique_ptr<TFilter>> filters_;
+  // Set while the sets are rebuilt: a callback that moves the cursor must
+  // not start another rebuild inside this one.
+  bool rebuilding_sets_ = false;
   bool set_mode_ = false;
   std::unique_ptr<TRecordsBitmap> visible_set_;
   std::unique_ptr<TRecordsBitmap> range_set_;

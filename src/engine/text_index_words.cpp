@@ -17,27 +17,40 @@ bool Contains(const std::vector<std::string>& words, const std::string& word, co
 
 }  // namespace
 
-std::vector<std::string> TextIndexWords(std::string_view text, const storage::TTextIndexParameters& parameters,
-                                        const Locale& locale) {
+std::vector<std::string> CutTextWords(std::string_view text, const storage::TTextIndexParameters& parameters,
+                                      bool star_is_word_character) {
   std::vector<std::string> words;
   std::string current;
   const auto finish = [&] {
-    if (current.empty()) return;
-    UpperCase(locale, current);
-    if (!Contains(words, current, locale) && !Contains(parameters.stop_words, current, locale)) {
-      words.push_back(current);
-    }
+    if (!current.empty()) words.push_back(std::move(current));
     current.clear();
   };
   for (const char c : text) {
     const auto byte = static_cast<std::uint8_t>(c);
-    if (storage::InCharacterSet(parameters.separators, byte)) {
+    const bool star = star_is_word_character && c == '*';
+    if (!star && storage::InCharacterSet(parameters.separators, byte)) {
       finish();
-    } else if (storage::InCharacterSet(parameters.word_characters, byte)) {
+    } else if (star || storage::InCharacterSet(parameters.word_characters, byte)) {
       if (current.size() < storage::kTextKeyWordLength) current.push_back(c);
     }
   }
   finish();
+  return words;
+}
+
+bool IsStopWord(std::string_view word, const storage::TTextIndexParameters& parameters, const Locale& locale) {
+  return Contains(parameters.stop_words, std::string(word), locale);
+}
+
+std::vector<std::string> TextIndexWords(std::string_view text, const storage::TTextIndexParameters& parameters,
+                                        const Locale& locale) {
+  std::vector<std::string> words;
+  for (std::string& word : CutTextWords(text, parameters, false)) {
+    UpperCase(locale, word);
+    if (!Contains(words, word, locale) && !IsStopWord(word, parameters, locale)) {
+      words.push_back(std::move(word));
+    }
+  }
   return words;
 }
 

@@ -4,11 +4,8 @@
 //
 // The evaluator takes it as two function objects so that the text index's
 // own word cutting can stand in for the plain one made here.
-// MakeTextWordSource cuts words as the text index does: a separator ends the
-// current word, a word character is appended to it (characters after the
-// 61st are dropped), any other character is skipped without ending the
-// word; with star_is_word_character a '*' is a word character whatever the
-// separator set says. Words are returned in text order with repeats. A stop
+// MakeTextWordSource cuts words by the text index's own rule (CutTextWords
+// of text_index_words.h), in text order with repeats. A stop
 // word is one of the list, compared under the table's locale without regard
 // to case.
 //
