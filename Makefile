@@ -46,13 +46,16 @@ test: test-plain test-asan
 # the normal build and prints both reports. BENCH_ARGS passes sizes and
 # options to the index benchmark, e.g. make bench BENCH_ARGS="--finds 5000
 # 20000 200000"; CURSOR_BENCH_ARGS to the cursor benchmark, e.g.
-# make bench CURSOR_BENCH_ARGS="--go-to-size 1000000".
+# make bench CURSOR_BENCH_ARGS="--go-to-size 1000000"; APP_BENCH_ARGS to the
+# phone book window's benchmark, e.g. make bench APP_BENCH_ARGS="--size 100000".
 BENCH_ARGS ?=
 CURSOR_BENCH_ARGS ?=
+APP_BENCH_ARGS ?=
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor
+	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor telvora-bench-app
 	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
 	$(BUILD)/bin/telvora-bench-cursor $(CURSOR_BENCH_ARGS)
+	$(BUILD)/bin/telvora-bench-app $(APP_BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
