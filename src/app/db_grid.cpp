@@ -363,9 +363,8 @@ void TDBGrid::paintEvent(QPaintEvent*) {
     painter.setPen(colors.color(row == current ? QPalette::HighlightedText : QPalette::Text));
     for (int i = 0; i < ColumnCount() && ds != nullptr; ++i) {
       const QRect cell = CellRect(row, i).adjusted(kCellPadding, 0, -kCellPadding, 0);
-      const QString text = CellText(row, i);
-      painter.drawText(cell, Column(i).Alignment | Qt::AlignVCenter,
-                       painter.fontMetrics().elidedText(text, Qt::ElideNone, cell.width()));
+      // Clipped to the cell: a long address shows its beginning.
+      painter.drawText(cell, Column(i).Alignment | Qt::AlignVCenter, CellText(row, i));
     }
   }
 

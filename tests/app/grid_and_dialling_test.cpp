@@ -154,6 +154,22 @@ TEST_F(GridAndDialling, CtrlDeleteAsksDeleteRecord) {
   EXPECT_EQ(Table().State(), dataset::TDataSetState::Browsing);
 }
 
+TEST_F(GridAndDialling, ATitleBorderDragResizesItsColumn) {
+  TDBGrid* grid = Form1->DBGrid1;
+  const QRect tel2 = grid->CellRect(-1, 2);
+  const int tel1_left = grid->CellRect(-1, 3).left();
+  const QPoint border(tel2.right() + 1, tel2.center().y());
+  QTest::mousePress(grid->viewport(), Qt::LeftButton, Qt::NoModifier, border);
+  QMouseEvent move(QEvent::MouseMove, QPointF(border + QPoint(20, 0)), grid->viewport()->mapToGlobal(QPointF(border + QPoint(20, 0))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &move);
+  QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, border + QPoint(20, 0));
+  EXPECT_EQ(grid->ColumnWidth(2), 100);
+  EXPECT_EQ(grid->CellRect(-1, 3).left(), tel1_left + 20);
+  // A press on a title resizes nothing and leaves the record where it was.
+  EXPECT_EQ(grid->CurrentRow(), 0);
+}
+
 class LargeGrid : public PhoneBookWindowTest {
  protected:
   static constexpr int kContacts = 500;
