@@ -17,10 +17,13 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program never creates its table: the companion tool makes an empty
+# PhoneBook next to it when there is none yet.
 run: build
+	@test -e $(BUILD)/bin/PhoneBook.DAT || $(BUILD)/bin/telvora-db create-phonebook $(BUILD)/bin
 	$(BUILD)/bin/telvora
 
-# The dialogs drawn offscreen into $(BUILD)/screenshots/*.png.
+# The windows drawn offscreen into $(BUILD)/screenshots/*.png.
 screenshots: build
 	$(BUILD)/bin/telvora-screenshots $(BUILD)/screenshots
 
@@ -45,15 +48,18 @@ test: test-plain test-asan
 # 20000 200000"; CURSOR_BENCH_ARGS to the cursor benchmark, e.g.
 # make bench CURSOR_BENCH_ARGS="--go-to-size 1000000"; FILTER_BENCH_ARGS to
 # the search-as-you-type benchmark, e.g.
-# make bench FILTER_BENCH_ARGS="--sizes 100000 1000000".
+# make bench FILTER_BENCH_ARGS="--sizes 100000 1000000"; APP_BENCH_ARGS to the
+# phone book window's benchmark, e.g. make bench APP_BENCH_ARGS="--size 100000".
 BENCH_ARGS ?=
 CURSOR_BENCH_ARGS ?=
 FILTER_BENCH_ARGS ?=
+APP_BENCH_ARGS ?=
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor telvora-bench-filter
+	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor telvora-bench-filter telvora-bench-app
 	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
 	$(BUILD)/bin/telvora-bench-cursor $(CURSOR_BENCH_ARGS)
 	$(BUILD)/bin/telvora-bench-filter $(FILTER_BENCH_ARGS)
+	$(BUILD)/bin/telvora-bench-app $(APP_BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

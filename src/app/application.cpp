@@ -1,11 +1,16 @@
 #include "app/application.h"
 
+#include <stdexcept>
 #include <string>
 
 #include <QWidget>
 
 #include "app/message_box.h"
 #include "app/persian_translation.h"
+#include "app/vora_password_dialog.h"
+#include "dataset/application_error_handler.h"
+#include "dataset/vora_session.h"
+#include "dataset/vora_session_list.h"
 #include "telephony/exception_handler.h"
 #include "telephony/screen_cursor.h"
 
@@ -28,6 +33,19 @@ TApplication::TApplication(int& argc, char** argv)
   // but the windows are right-to-left whether or not it was found.
   setLayoutDirection(Qt::RightToLeft);
   telephony::SetApplicationExceptionHandler([this](std::exception_ptr e) { HandleException(e); });
+  // An error the dataset layer cannot let through (a record filter's) is
+  // shown like any other.
+  dataset::SetApplicationErrorHandler([this](const std::exception& error) {
+    HandleException(std::make_exception_ptr(std::runtime_error(error.what())));
+  });
+  // An encrypted table whose password the session lacks asks the user.
+  dataset::TVoraSessionList::Instance().SetPasswordDialog([](dataset::TVoraSession& session) {
+    return ExecutePasswordDialog({
+        [&session](const std::string& password) { session.AddPassword(password); },
+        [&session](const std::string& password) { session.RemovePassword(password); },
+        [&session] { session.RemoveAllPasswords(); },
+    });
+  });
   telephony::SetScreenCursorHandler([](bool busy) {
     if (busy) {
       QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -38,6 +56,8 @@ TApplication::TApplication(int& argc, char** argv)
 }
 
 TApplication::~TApplication() {
+  dataset::TVoraSessionList::Instance().SetPasswordDialog({});
+  dataset::SetApplicationErrorHandler({});
   telephony::SetScreenCursorHandler({});
   telephony::SetApplicationExceptionHandler({});
   keyboard_.reset();

@@ -7,6 +7,9 @@
 // - the default error handler: an exception that leaves an event handler
 //   (or a telephony notification or timer) is caught here, its message is
 //   shown in an error box, and the program goes on;
+// - the dataset layer's error handler, for errors it must not let through;
+// - the password dialog, as the sessions' way to ask for a table's
+//   password;
 // - the busy cursor the telephony component asks for while it works;
 // - the Persian keyboard translation, Latin until the main window switches
 //   it on.

@@ -30,6 +30,11 @@ TConfirmAnswer AskYesNoCancel(QWidget* parent, std::string_view text) {
   return TConfirmAnswer::caCancel;
 }
 
+bool AskOkCancel(QWidget* parent, std::string_view text) {
+  return Run(parent, QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) ==
+         QMessageBox::Ok;
+}
+
 void ShowErrorMessage(QWidget* parent, std::string_view text) {
   Run(parent, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
 }

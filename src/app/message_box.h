@@ -22,6 +22,10 @@ void ShowMessage(QWidget* parent, std::string_view text);
 // Closing the box without a button counts as Cancel.
 TConfirmAnswer AskYesNoCancel(QWidget* parent, std::string_view text);
 
+// A confirmation with a question icon, OK and Cancel; true for OK.
+// Closing the box without a button counts as Cancel.
+bool AskOkCancel(QWidget* parent, std::string_view text);
+
 // The application's error box: an error icon, the text and OK.
 void ShowErrorMessage(QWidget* parent, std::string_view text);
 
