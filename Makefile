@@ -6,7 +6,10 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps build run screenshots test test-plain test-asan asan bench clean
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps build run screenshots test test-plain test-asan asan bench fuzz fuzz-deps clean
 
 deps:
 	@scripts/install-deps.sh
@@ -51,5 +54,20 @@ bench: deps $(BUILD)/build.ninja
 	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
 	$(BUILD)/bin/telvora-bench-cursor $(CURSOR_BENCH_ARGS)
 
+# Every fuzz target under libFuzzer with ASan and UBSan for FUZZ_SECONDS
+# each (not part of `make test`, which replays the checked-in corpus), in a
+# clang build of its own. New inputs go to $(FUZZ_BUILD)/corpus/, crashes to
+# $(FUZZ_BUILD)/artifacts/. E.g. make fuzz FUZZ_SECONDS=300 FUZZ_ONLY=expression
+FUZZ_ONLY ?=
+fuzz-deps:
+	@scripts/install-deps.sh fuzz
+
+$(FUZZ_BUILD)/build.ninja: | fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVORA_FUZZ=ON
+
+fuzz: fuzz-deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target telvora-fuzz-programs
+	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_ONLY)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
