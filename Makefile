@@ -42,17 +42,19 @@ test-asan: asan
 # The sanitizer run comes last so that CTest's summary closes the output.
 test: test-plain test-asan
 
-# The benchmarks (not part of `make test`): builds only their programs in
-# the normal build and prints both reports. BENCH_ARGS passes sizes and
-# options to the index benchmark, e.g. make bench BENCH_ARGS="--finds 5000
-# 20000 200000"; CURSOR_BENCH_ARGS to the cursor benchmark, e.g.
-# make bench CURSOR_BENCH_ARGS="--go-to-size 1000000".
+# The benchmarks (not part of `make test`): builds every benchmark program
+# in the normal build, runs each and writes their figures beside SQLite's,
+# with the machine and the date, to bench/REPORT.md, which it prints.
+# BENCH_ARGS passes sizes and options to the index benchmark, e.g.
+# make bench BENCH_ARGS="--finds 5000 20000 200000"; CURSOR_BENCH_ARGS to the
+# cursor benchmark, e.g. make bench CURSOR_BENCH_ARGS="--go-to-size 1000000";
+# any program telvora-bench-NAME reads BENCH_ARGS_NAME from the environment.
 BENCH_ARGS ?=
 CURSOR_BENCH_ARGS ?=
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target telvora-bench-index telvora-bench-cursor
-	$(BUILD)/bin/telvora-bench-index $(BENCH_ARGS)
-	$(BUILD)/bin/telvora-bench-cursor $(CURSOR_BENCH_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target telvora-benchmarks
+	BENCH_ARGS_index="$(BENCH_ARGS)" BENCH_ARGS_cursor="$(CURSOR_BENCH_ARGS)" \
+	  scripts/run-bench.sh $(BUILD) bench/REPORT.md
 
 # Every fuzz target under libFuzzer with ASan and UBSan for FUZZ_SECONDS
 # each (not part of `make test`, which replays the checked-in corpus), in a
