@@ -62,6 +62,9 @@ def report(benchmarks):
         "",
         f"- date: {now:%Y-%m-%d %H:%M} UTC",
         f"- machine: {cpu_model()}, {os.cpu_count()} cores, {platform.system()} {platform.release()}",
+        # Other work on the machine slows both sides, but not always alike.
+        "- load average (1, 5, 15 min) when the report was written: "
+        + ", ".join(f"{load:.2f}" for load in os.getloadavg()),
         "- each figure beside SQLite's on the same data in the same run; advantage = how many times better"
         " Telvora does (above 1: Telvora better; time and size: SQLite / Telvora; rates: Telvora / SQLite)",
         "",
