@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Telvora
-# need, when any is missing. Run by every Makefile target before it builds.
+# need, when any is missing. Run by every Makefile target before it builds;
+# `install-deps.sh fuzz` adds the clang compiler and its libFuzzer runtime
+# that `make fuzz` builds with.
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,9 @@ packages=(
   libsqlite3-dev libbenchmark-dev nlohmann-json3-dev
   fonts-wine fonts-dejavu-core qt6-translations-l10n
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -83,6 +83,9 @@ std::optional<std::vector<std::uint8_t>> TryReadBlobChain(TBlobBlocks& blocks, s
   // may claim.
   value.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(total, 0, std::int64_t{1} << 20)));
   std::int64_t missing = total;
+  // A damaged chain may lead back into itself; with a large claimed length
+  // reading it would go round for as long as the length allows.
+  std::unordered_set<std::int32_t> seen{first_block};
   for (;;) {
     RequireOnlyOurPin(blocks, block);
     if (block->BlobKey() != blob_key) Raise(blocks, VORA_KEYORRECDELETED);
@@ -95,6 +98,7 @@ std::optional<std::vector<std::uint8_t>> TryReadBlobChain(TBlobBlocks& blocks, s
     const std::int32_t next = block->Next();
     if (got == 0 || got < ask || missing <= 0 || next == 0) break;
     CheckNextLink(blocks, next);
+    if (!seen.insert(next).second) Raise(blocks, VORA_MEMOCORRUPT);
     block.Release();
     block = PinnedBlock(blocks, blocks.GetBlock(next, BlocksFor(missing, data_size)));
     if (!block) return std::nullopt;

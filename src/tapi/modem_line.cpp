@@ -23,6 +23,9 @@ constexpr const char* kConfigValue = "DevConfig";
 constexpr int kDialTimeoutMarginMs = 10000;
 constexpr int kIdleWaitMs = 60000;
 constexpr Clock::duration kNoDeadline = std::chrono::hours(24 * 365);
+// No result line is longer; of a run of bytes without a line end only this
+// much is kept, so that noise or data-mode bytes cannot pile up.
+constexpr std::size_t kLongestLine = 256;
 // Holds the modem for an incoming call while the service is told of it.
 constexpr HCALL kOfferPending = 0xFFFFFFFF;
 
@@ -277,6 +280,7 @@ ModemLine::Wait ModemLine::WaitFor(Clock::time_point deadline, bool commands_int
         return Wait::kResult;
       }
     }
+    if (pending_input_.size() > kLongestLine) pending_input_.erase(0, pending_input_.size() - kLongestLine);
     if (stop_) return Wait::kStop;
     if (commands_interrupt) {
       std::lock_guard lock(mu_);

@@ -317,6 +317,14 @@ std::string Escape(std::string_view text) {
   return out;
 }
 
+// A number a tel: URI carries as it is: printable ASCII without the bytes
+// a value would need to escape.
+bool FitsTelUri(std::string_view number) {
+  return std::all_of(number.begin(), number.end(), [](char c) {
+    return c > ' ' && c < 0x7f && c != '\\' && c != ',' && c != ';';
+  });
+}
+
 // Folds a content line: at most 75 bytes a line, continuation lines starting
 // with a blank, never inside a UTF-8 sequence.
 void AppendFolded(std::string& out, std::string_view line) {
@@ -421,8 +429,12 @@ std::string WriteContactsVcard(const std::vector<Contact>& contacts, VcardVersio
     for (const auto& [field, type] : numbers) {
       const std::string& number = c[field];
       if (number.empty()) continue;
-      if (v4) {
+      if (v4 && FitsTelUri(number)) {
         AppendFolded(out, std::string("TEL;VALUE=uri;TYPE=") + type + ":" + std::string(kTelScheme) + number);
+      } else if (v4) {
+        // Written raw into a URI, a line break in the number would start a
+        // content line of its own; as text it is escaped like any value.
+        AppendFolded(out, std::string("TEL;VALUE=text;TYPE=") + type + ":" + Escape(number));
       } else {
         AppendFolded(out, "TEL;TYPE=" + Upper(type) + ":" + Escape(number));
       }

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <optional>
 #include <stdexcept>
 
+#include "storage/engine_error.h"
 #include "storage/index_file_header.h"
 #include "storage/index_key.h"
 #include "storage/index_tree.h"
 #include "storage/page_image.h"
 #include "storage/record_image.h"
+#include "storage/text_index_parameters.h"
 
 namespace telvora::tools {
 namespace {
@@ -44,9 +47,12 @@ class Rebuild {
   std::vector<std::string> Run() {
     if (table_.read_only()) throw std::runtime_error("the table is read-only and cannot be repaired");
     const storage::TIndexDescriptor text = table_.index_file().Header().Descriptor(storage::kTextIndexSlot);
-    if (text.KeyFieldCount() > 0 || text.DataPage() != 0) {
+    if (text.KeyFieldCount() > 0) {
       throw std::runtime_error("the table has a text index, which repair cannot rebuild; nothing was changed");
     }
+    // Every table the engine creates stores the text index's parameters,
+    // even with no field to index; they go into the rebuilt file again.
+    ReadTextParameters();
     ReadSlots();
     PlanRecordIds();
     CheckUniqueKeys();
@@ -56,6 +62,15 @@ class Rebuild {
   }
 
  private:
+  void ReadTextParameters() {
+    try {
+      text_parameters_ = storage::ReadTextIndexParameters(table_.OpenIndex(storage::kTextIndexSlot));
+    } catch (const storage::EVoraEngineError&) {
+      text_parameters_ = storage::TTextIndexParameters::Defaults();
+      changes_.push_back("text index parameters unreadable: the defaults stored");
+    }
+  }
+
   void ReadSlots() {
     storage::TDataFile& data = table_.data_file();
     const auto physical = static_cast<std::int32_t>(data.PhysicalRecordCount());
@@ -176,6 +191,7 @@ class Rebuild {
       if (descriptor.Temporary()) continue;
       descriptor.SetRootPage(0);
       descriptor.SetFreeChainHead(0);
+      if (slot == storage::kTextIndexSlot) descriptor.SetDataPage(0);
       header.SetDescriptor(slot, descriptor);
     }
     header.SetNextPageNumber(1);
@@ -210,6 +226,7 @@ class Rebuild {
                                                                     : IndexLabel(slot, header.Descriptor(slot));
       changes_.push_back(label + " rebuilt: " + std::to_string(keys) + " key(s)");
     }
+    if (text_parameters_) storage::WriteTextIndexParameters(table_.OpenIndex(storage::kTextIndexSlot), *text_parameters_);
     table_.Flush({.trim = true, .force_data_header = true, .force_os_flush = true, .force_index_header = true});
     changes_.push_back("index file rewritten: " + std::to_string(index.NextPageNumber() - 1) + " page(s), was " +
                        std::to_string(old_pages));
@@ -221,6 +238,7 @@ class Rebuild {
   std::int32_t last_id_ = 0;
   bool chain_changed_ = false;
   std::vector<std::string> changes_;
+  std::optional<storage::TTextIndexParameters> text_parameters_;
 };
 
 }  // namespace

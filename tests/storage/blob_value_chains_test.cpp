@@ -246,6 +246,10 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"inner block not full", {Block(0, 2, 40, 5, 60), Block(1, 0, 20, 5)}, FaultCase::kRead,
                   VORA_ENDOFBLOB},
         FaultCase{"negative total length", {Block(0, 0, 10, 5, -1)}, FaultCase::kRead, VORA_ENDOFBLOB},
+        // Without a check the read would go round until it had the claimed
+        // two gigabytes.
+        FaultCase{"chain running into itself under a huge length", {Block(0, 2, 46, 5, 0x7fffffff), Block(1, 1, 46, 5)},
+                  FaultCase::kRead, VORA_MEMOCORRUPT},
         FaultCase{"sound chain frees", {Block(0, 2, 46, 5, 60), Block(1, 0, 14, 5)}, FaultCase::kFree, 0},
         FaultCase{"key mismatch while freeing", {Block(0, 2, 46, 5, 60), Block(1, 0, 14, 8)}, FaultCase::kFree,
                   VORA_MEMOCORRUPT},

@@ -105,6 +105,9 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   Channel& channel() { return *channel_; }
+  // The child's process id while it has not been reaped (for a test that
+  // kills it).
+  pid_t pid() const { return pid_; }
 
   // Closes the pipes (so a child waiting for the parent ends) and returns
   // the child's exit status, or -1 when it did not exit normally.

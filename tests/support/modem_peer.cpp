@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kPollMs = 5;
 constexpr const char* kGarbage = "\x01\x7f#@!~ garbage ~\r\n";
+// The pause between the bytes of a trickled answer.
+constexpr auto kTricklePause = std::chrono::milliseconds(3);
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -102,13 +104,28 @@ void ModemPeer::Vanish() {
 
 void ModemPeer::Write(const std::string& bytes) {
   // REQUIRES: mu_ held.
-  if (master_ >= 0) [[maybe_unused]] ssize_t n = ::write(master_, bytes.data(), bytes.size());
+  if (master_ < 0) return;
+  if (!behaviour_.trickle) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      done += static_cast<std::size_t>(n);
+    }
+    return;
+  }
+  for (const char c : bytes) {
+    if (::write(master_, &c, 1) != 1) return;
+    std::this_thread::sleep_for(kTricklePause);
+  }
 }
 
 void ModemPeer::Answer(const std::string& verbose, int numeric) {
   // REQUIRES: mu_ held.
   if (behaviour_.silent) return;
   if (behaviour_.garbage) Write(kGarbage);
+  if (!behaviour_.noise.empty()) Write(behaviour_.noise);
   if (behaviour_.numeric) {
     Write(std::to_string(numeric) + "\r");
   } else {
@@ -144,8 +161,12 @@ void ModemPeer::HandleLine(const std::string& raw) {
   if (line.empty()) return;
   commands_.push_back(line);
   cv_.notify_all();
-  if (echo_) Write(line + "\r");
   const std::string u = Upper(line);
+  if (!behaviour_.vanish_on.empty() && u.rfind(Upper(behaviour_.vanish_on), 0) == 0) {
+    vanish_now_ = true;
+    return;
+  }
+  if (echo_) Write(line + "\r");
   if (u.rfind("AT", 0) != 0) {
     Answer("ERROR", 4);
     return;
@@ -229,6 +250,12 @@ void ModemPeer::Run() {
       } else {
         line_ += c;
       }
+    }
+    if (vanish_now_) {
+      // The device is gone: its master side closes under the driver.
+      ::close(master_);
+      master_ = -1;
+      return;
     }
   }
 }

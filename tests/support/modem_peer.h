@@ -5,7 +5,9 @@
 // modems differ (echo left on, numeric result codes, ';' ignored, a dial that
 // one character does not abort, garbage lines) and with the outcome the test
 // chose for a dial (connect, busy, no dial tone, no answer, no carrier,
-// error, silence). It records every byte and command it received.
+// error, silence), and as broken ones do (answers in pieces, noise, the
+// device gone at a chosen command). It records every byte and command it
+// received.
 //
 // Runs its own thread; every method is safe from any thread.
 
@@ -31,6 +33,9 @@ class ModemPeer {
     bool abort_needs_ath = false;   // a character does not abort a dial; ATH does
     bool garbage = false;           // noise lines before every answer
     bool silent = false;            // answers nothing at all
+    bool trickle = false;           // answers one byte at a time, with pauses
+    std::string noise;              // raw bytes (no line end of their own) before every answer
+    std::string vanish_on;          // a command starting so makes the device disappear unanswered
   };
 
   ModemPeer();
@@ -79,6 +84,7 @@ class ModemPeer {
   bool dial_voice_ = false;
   bool online_ = false;
   std::string plus_run_;
+  bool vanish_now_ = false;
   std::chrono::steady_clock::time_point dial_due_;
   std::chrono::steady_clock::time_point dial_received_;
   std::optional<std::chrono::milliseconds> head_start_;

@@ -65,8 +65,8 @@ class ModemLineTest : public ::testing::Test {
     ModemOptions o;
     o.device = device_;
     o.lock_dir = (dir_.path() / "lock").string();
-    o.command_timeout_ms = 300;
-    o.dial_timeout_ms = 1500;
+    o.command_timeout_ms = command_timeout_ms_;
+    o.dial_timeout_ms = dial_timeout_ms_;
     o.dial_settle_ms = 30;
     o.escape_guard_ms = 40;
     o.abort_wait_ms = 300;
@@ -132,6 +132,25 @@ class ModemLineTest : public ::testing::Test {
     ASSERT_EQ(lineSetDevConfig(0, block.data(), static_cast<DWORD>(block.size()), "comm/datamodem"), 0);
   }
 
+  // Starts the service again, its modem with these time-outs.
+  void Reinitialise(int command_timeout_ms, int dial_timeout_ms) {
+    lineShutdown(app_);
+    app_ = 0;
+    command_timeout_ms_ = command_timeout_ms;
+    dial_timeout_ms_ = dial_timeout_ms;
+    DWORD version = kApiVersion22, devices = 0;
+    ASSERT_EQ(lineInitializeExW(&app_, nullptr, &Recorder::Callback, nullptr, &devices, &version, nullptr), 0);
+  }
+
+  // A new modem on a new pseudo-terminal behind the configured device.
+  void ReplacePeer(const ModemPeer::Behaviour& behaviour) {
+    peer_ = std::make_unique<ModemPeer>();
+    peer_->SetBehaviour(behaviour);
+    PointDeviceAt(peer_->SlavePath());
+  }
+
+  int command_timeout_ms_ = 300;
+  int dial_timeout_ms_ = 1500;
   telvora::testing::TempDir dir_;
   std::optional<std::string> saved_xdg_;
   std::unique_ptr<ModemPeer> peer_ = std::make_unique<ModemPeer>();
@@ -499,6 +518,106 @@ TEST_F(ModemLineTest, DeviceConfigurationIsKeptInThePlatformStore) {
   // A block too short for the modem settings is refused.
   EXPECT_EQ(lineSetDevConfig(0, block, 60, "comm/datamodem"), LINEERR_INVALPARAM);
   EXPECT_EQ(lineSetDevConfig(0, block, kDeviceConfigSize, "wave/in"), LINEERR_INVALDEVICECLASS);
+}
+
+TEST_F(ModemLineTest, ResultsInPiecesOrAfterNoiseStillDecideTheCall) {
+  struct Case {
+    const char* name;
+    bool trickle;
+    std::string noise;
+    Outcome outcome;
+    DWORD state, mode;
+  };
+  const Case cases[] = {
+      {"busy in pieces", true, "", Outcome::kBusy, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY},
+      {"connect in pieces", true, "", Outcome::kConnect, LINECALLSTATE_CONNECTED, 0},
+      {"binary noise", false, std::string("\x00\xff\x80\x1b[2J\x7f\x00", 9), Outcome::kNoAnswer,
+       LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER},
+      {"binary noise in pieces", true, std::string("\x00\xfe\x03", 3), Outcome::kConnect, LINECALLSTATE_CONNECTED, 0},
+      {"a long run of noise", false, std::string(20000, '~'), Outcome::kBusy, LINECALLSTATE_DISCONNECTED,
+       LINEDISCONNECTMODE_BUSY},
+  };
+  const HLINE line = Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModemPeer::Behaviour b;
+    b.outcome = c.outcome;
+    b.trickle = c.trickle;
+    b.noise = c.noise;
+    peer_->SetBehaviour(b);
+    HCALL call = 0;
+    const LONG request = Dial(line, &call, "5551234", kData);
+    ASSERT_GT(request, 0);
+    ASSERT_TRUE(WaitState(call, c.state));
+    EXPECT_EQ(ReplyResult(Recorder::Get().ReplyTo(request)), 0);
+    EXPECT_EQ(LastMode(call), c.mode);
+    ASSERT_TRUE(DropAndWait(call));
+  }
+}
+
+TEST_F(ModemLineTest, DeviceThatDisappearsAtAnyStepEndsTheCallAndClosesTheLine) {
+  struct Case {
+    const char* name;
+    std::string vanish_on;  // the command the device disappears at
+    bool drop;              // the call is connected and then dropped
+  };
+  const Case cases[] = {
+      {"while resetting", "ATZ", false},
+      {"while setting the speaker", "ATL", false},
+      {"while dialling", "ATD", false},
+      {"while hanging up", "ATH", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModemPeer::Behaviour b;
+    b.outcome = Outcome::kSilence;
+    if (!c.drop) b.vanish_on = c.vanish_on;
+    if (c.drop) b.outcome = Outcome::kConnect;
+    ReplacePeer(b);
+    const std::size_t closes = Recorder::Get().Of(LINE_CLOSE).size();
+    const HLINE line = Open();
+    HCALL call = 0;
+    const LONG request = Dial(line, &call, "5551234", kData);
+    ASSERT_GT(request, 0);
+    LONG drop = 0;
+    if (c.drop) {
+      ASSERT_TRUE(WaitState(call, LINECALLSTATE_CONNECTED));
+      b.vanish_on = c.vanish_on;
+      peer_->SetBehaviour(b);
+      drop = lineDrop(call, nullptr, 0);
+      ASSERT_GT(drop, 0);
+    }
+    // The provider notices, whatever it was waiting for: no request is left
+    // without its reply, a call that was made ends idle, the line closes
+    // and its lock goes.
+    ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().Of(LINE_CLOSE).size() > closes; }));
+    ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().ReplyTo(request) != nullptr; }));
+    if (c.drop) ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().ReplyTo(drop) != nullptr; }));
+    if (ReplyResult(Recorder::Get().ReplyTo(request)) == 0) {
+      ASSERT_NE(call, 0u);
+      EXPECT_TRUE(WaitState(call, LINECALLSTATE_IDLE));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(LockPath()); }));
+    EXPECT_EQ(lineClose(line), LINEERR_INVALLINEHANDLE);
+  }
+}
+
+TEST_F(ModemLineTest, ServiceCallsReturnWhileTheModemKeepsTheWorkerWaiting) {
+  // Long time-outs: a service call that waited for the worker would take
+  // seconds; the calling (GUI) thread must get its answer at once.
+  constexpr int kCommandTimeoutMs = 6000;
+  ASSERT_NO_FATAL_FAILURE(Reinitialise(kCommandTimeoutMs, 2 * kCommandTimeoutMs));
+  ModemPeer::Behaviour b;
+  b.silent = true;
+  peer_->SetBehaviour(b);
+  const HLINE line = Open();
+  HCALL call = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const LONG request = Dial(line, &call, "5551234", kData);
+  ASSERT_GT(request, 0);
+  ASSERT_TRUE(peer_->WaitForCommand("ATZ", milliseconds(2000)));  // the worker now waits for an answer
+  EXPECT_EQ(lineClose(line), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(kCommandTimeoutMs / 3));
 }
 
 }  // namespace

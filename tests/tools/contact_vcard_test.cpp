@@ -90,6 +90,9 @@ TEST(ContactVcardTest, RoundTripInBothVersions) {
       Make("Anna; Maria", "O'Brien\\Smith", "", "", "+98 912", "multi\nline, with comma"),
       Make("OnlyName", "", "", "", "", ""),
       Make("", "OnlyFamily", "1", "", "", ""),
+      // Numbers a tel: URI cannot carry as they are: a line break must not
+      // start a content line of its own.
+      Make("Odd", "Numbers", "021\nEND:VCARD", "1;2,3", "0912\\4", ""),
   };
   for (const VcardVersion version : {VcardVersion::k30, VcardVersion::k40}) {
     const std::string text = WriteContactsVcard(contacts, version);

@@ -17,6 +17,7 @@
 
 #include "engine/data_directory.h"
 #include "engine/data_session.h"
+#include "engine/table_creation_checks.h"
 #include "storage/blob_block_header.h"
 #include "storage/blob_chain.h"
 #include "storage/byte_image.h"
@@ -28,9 +29,11 @@
 #include "storage/page_image.h"
 #include "storage/record_image.h"
 #include "storage/sample_tables.h"
+#include "storage/text_index_parameters.h"
 #include "support/table_check.h"
 #include "support/temp_dir.h"
 #include "tools/db_tool.h"
+#include "tools/tool_table.h"
 
 namespace telvora::tools {
 namespace {
@@ -330,6 +333,35 @@ TEST_F(VerifyRepairTest, HeadersTheEngineRefusesAreAProblemRepairLeavesAlone) {
   EXPECT_EQ(repair.status, 2);
   EXPECT_EQ(repair.err, "telvora-db: Vora Engine Error # 8961 Header information corrupt in the table 'Contacts'\n");
   EXPECT_FALSE(fs::exists(file(".DAT.bak")));
+}
+
+// Tables created through the engine's checks store the text index's
+// parameters although no field is text-indexed; repair rebuilds such a
+// table and keeps the parameters.
+TEST(RepairTextParametersTest, TableWithStoredTextParametersIsRepairedAndKeepsThem) {
+  testing::TempDir dir;
+  storage::TTextIndexParameters parameters = storage::TTextIndexParameters::Defaults();
+  parameters.stop_words = {"va", "az"};
+  {
+    engine::TDataSession session;
+    engine::TDataDirectory& directory = session.OpenDirectory("", dir.path().string() + "/");
+    engine::TTableDescription description;
+    description.fields = storage::testing::MakeDescriptors({{"Id", storage::kTypeInteger, 0, 0, 0}});
+    storage::TIndexDescriptor primary;
+    primary.SetKeyFieldCount(1);
+    primary.SetKeyFieldNumber(0, 1);
+    primary.SetUnique(true);
+    description.indexes = {primary};
+    description.text_index_parameters = parameters;
+    engine::CreateCheckedTable(directory, "Words", description, false, false);
+    session.CloseDirectory(directory);
+  }
+  const fs::path table = dir.path() / "Words";
+  const Outcome repair = RunTool({"repair", table.string()});
+  EXPECT_EQ(repair.status, 0) << repair.out << repair.err;
+  EXPECT_TABLE_SOUND(table);
+  ToolTable opened({dir.path().string(), "Words"}, /*exclusive=*/true);
+  EXPECT_EQ(storage::ReadTextIndexParameters(opened.table().OpenIndex(storage::kTextIndexSlot)), parameters);
 }
 
 TEST_F(VerifyRepairTest, RepairRefusesTwoRecordsWithOneUniqueKeyAndChangesNothing) {
