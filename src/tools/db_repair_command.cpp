@@ -1,9 +1,13 @@
 #include "tools/db_repair_command.h"
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
+#include "storage/engine_error.h"
+#include "storage/engine_error_codes.h"
 #include "storage/table_file_names.h"
+#include "tools/data_file_length_mend.h"
 #include "tools/table_backup.h"
 #include "tools/table_repair.h"
 #include "tools/table_verify.h"
@@ -21,9 +25,21 @@ int RunRepair(const std::vector<std::string>& args, std::ostream& out) {
   const bool index_existed = std::filesystem::exists(files.index, ignored);
 
   // Exclusively: no other program may read a half-rebuilt index or write
-  // between the backup and the rebuild.
-  ToolTable opened(argument, /*exclusive=*/true, line.Value("password").value_or(""));
-  storage::TDataTable& table = opened.table();
+  // between the backup and the rebuild. The engine refuses a data file
+  // longer than its header counts (an insert killed half way); only then,
+  // when the exclusive open has shown that no program holds the table, is
+  // the length mended on the raw file and the table opened again.
+  std::unique_ptr<ToolTable> opened;
+  try {
+    opened = std::make_unique<ToolTable>(argument, /*exclusive=*/true, line.Value("password").value_or(""));
+  } catch (const storage::EVoraEngineError& e) {
+    if (e.EngineCode != storage::VORA_HEADERCORRUPT) throw;
+    const std::vector<std::string> mended = MendDataFileLength(files.data);
+    if (mended.empty()) throw;
+    for (const std::string& done : mended) out << done << "\n";
+    opened = std::make_unique<ToolTable>(argument, /*exclusive=*/true, line.Value("password").value_or(""));
+  }
+  storage::TDataTable& table = opened->table();
   // An index file the engine has just recreated holds nothing worth keeping.
   for (const std::string& backup : BackUpTableFiles(table, index_existed)) out << "backup: " << backup << "\n";
   if (!index_existed) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 #include "support/test_paths.h"
 
 namespace telvora::fuzz {
+
+// Names the target in test listings instead of dumping its bytes.
+void PrintTo(const FuzzTarget& target, std::ostream* os) { *os << target.name; }
+
 namespace {
 
 namespace fs = std::filesystem;

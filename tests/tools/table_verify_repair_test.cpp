@@ -321,18 +321,39 @@ TEST_P(DamageTest, VerifyAgreesWithTheCheckerAndRepairRestoresTheTable) {
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamageTest, ::testing::Range(0, 6));
 
-TEST_F(VerifyRepairTest, HeadersTheEngineRefusesAreAProblemRepairLeavesAlone) {
-  // One byte more than a whole number of slots: the engine's open check
-  // refuses the data file, so verify reports that and repair cannot open it.
-  { std::ofstream(file(".DAT"), std::ios::binary | std::ios::app).put('\0'); }
-  EXPECT_EQ(testing::RunTableCheck(table_path()).exit_code, 1);
-  Outcome verify = RunTool({"verify", table_path().string()});
-  EXPECT_EQ(verify.status, 1) << verify.err;
-  EXPECT_EQ(verify.out, "Contacts.DAT: -: Vora Engine Error # 8961 Header information corrupt in the table 'Contacts'\n");
-  Outcome repair = RunTool({"repair", table_path().string()});
-  EXPECT_EQ(repair.status, 2);
-  EXPECT_EQ(repair.err, "telvora-db: Vora Engine Error # 8961 Header information corrupt in the table 'Contacts'\n");
-  EXPECT_FALSE(fs::exists(file(".DAT.bak")));
+TEST_F(VerifyRepairTest, RepairCutsADataFileBackToTheRecordsItsHeaderCounts) {
+  // Records reach the file before the header's count does: a writer killed
+  // in between leaves part of a record, or a whole one, beyond the count.
+  // The engine refuses such a file; repair cuts the uncounted tail (an
+  // insert that never returned) and keeps every counted record.
+  const auto original_size = fs::file_size(file(".DAT"));
+  const auto record_size = Load<std::uint16_t>(file(".DAT"), storage::TDataFileHeader::kRecordSizeOffset);
+  for (const std::size_t extra : {std::size_t{1}, std::size_t{record_size}, std::size_t{record_size} + 7}) {
+    SCOPED_TRACE(extra);
+    fs::remove(file(".DAT.bak"));
+    fs::remove(file(".DAT.bak2"));
+    fs::remove(file(".IDX.bak"));
+    {
+      std::ofstream data(file(".DAT"), std::ios::binary | std::ios::app);
+      for (std::size_t i = 0; i < extra; ++i) data.put('\x01');
+    }
+    EXPECT_EQ(testing::RunTableCheck(table_path()).exit_code, 1);
+    Outcome verify = RunTool({"verify", table_path().string()});
+    EXPECT_EQ(verify.status, 1) << verify.err;
+    EXPECT_EQ(verify.out,
+              "Contacts.DAT: -: Vora Engine Error # 8961 Header information corrupt in the table 'Contacts'\n");
+
+    Outcome repair = RunTool({"repair", table_path().string()});
+    EXPECT_EQ(repair.status, 0) << repair.err << repair.out;
+    EXPECT_NE(repair.out.find("changed: data file cut from " + std::to_string(original_size + extra) + " to " +
+                              std::to_string(original_size) + " bytes"),
+              std::string::npos)
+        << repair.out;
+    EXPECT_EQ(fs::file_size(file(".DAT.bak")), original_size + extra);  // the file as it was found
+    EXPECT_EQ(fs::file_size(file(".DAT")), original_size);
+    EXPECT_TABLE_SOUND(table_path());
+    EXPECT_EQ(ReadRecords(), expected_);
+  }
 }
 
 // Tables created through the engine's checks store the text index's
