@@ -1,5 +1,7 @@
 #include "engine/filter_evaluation.h"
 
+#include <algorithm>
+
 #include "engine/filter_column_test.h"
 #include "engine/filter_text_search.h"
 #include "engine/index_reader.h"
@@ -106,18 +108,39 @@ bool TFilterEvaluator::Passes(const TExpToken& node, std::span<const std::uint8_
       const storage::TFieldLayout field = storage::TFieldLayout::Of(fields_[static_cast<std::size_t>(number - 1)]);
       const storage::TRecordImage image(
           std::span<std::uint8_t>(const_cast<std::uint8_t*>(record.data()), record.size()));
-      TExpToken value;
+      TExpToken& value = value_;
       value.is_null = image.IsNull(field);
       if (!value.is_null) {
         value.string_value = image.GetString(field);
         value.is_null = value.string_value.empty();
       }
-      const bool equal =
-          OptionCompareEqual(context_.locale, value, *node.right, node.partial_length, node.case_insensitive);
-      return node.code == ecNotEqual ? !equal : equal;
+      return OptionComparePasses(node, value);
     }
   }
   return IsTrue(*EvaluateExpression(node, record, context_));
+}
+
+bool TFilterEvaluator::OptionComparePasses(const TExpToken& node, const TExpToken& value) const {
+  const auto passes = [&] {
+    const bool equal =
+        OptionCompareEqual(context_.locale, value, *node.right, node.partial_length, node.case_insensitive);
+    return node.code == ecNotEqual ? !equal : equal;
+  };
+  const std::size_t p = static_cast<std::size_t>(std::max(node.partial_length, 0));
+  if (context_.locale.byte_order() || p == 0 || value.is_null || value.string_value.size() < p) return passes();
+  // Under a locale each compare is a call into the collator. Its answer
+  // depends only on the value's first p characters, which many names
+  // share: each beginning is compared once per node.
+  if (&node != prefix_answers_node_) {
+    prefix_answers_.clear();
+    prefix_answers_node_ = &node;
+  }
+  const std::string beginning = value.string_value.substr(0, p);
+  const auto known = prefix_answers_.find(beginning);
+  if (known != prefix_answers_.end()) return known->second;
+  const bool answer = passes();
+  prefix_answers_.emplace(beginning, answer);
+  return answer;
 }
 
 void TFilterEvaluator::ReadRecords(const TExpToken& node, TRecordsBitmap& set) {

@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
+#include <unordered_map>
 
 #include "engine/exp_token.h"
 #include "engine/expression_evaluator.h"
@@ -56,12 +58,20 @@ class TFilterEvaluator {
   void Node(const TExpToken& node, const TFilterPlan& plan, TRecordsBitmap& set);
   void ReadRecords(const TExpToken& node, TRecordsBitmap& set);
   std::unique_ptr<TRecordsBitmap> Copy(const TRecordsBitmap& set) const;
+  // A string option compare of a column's value (read from a record).
+  bool OptionComparePasses(const TExpToken& node, const TExpToken& value) const;
 
   storage::TDataTable& table_;
   TFilterIndexRanges& ranges_;
   TEvaluationContext context_;
   std::vector<storage::TFieldDescriptor> fields_;
   bool complement_ranges_;
+  // Scratch value of the in-place compare, and the answers of a partial
+  // compare under a locale by the beginnings of the values it was asked
+  // about (for one node at a time).
+  mutable TExpToken value_;
+  mutable std::unordered_map<std::string, bool> prefix_answers_;
+  mutable const TExpToken* prefix_answers_node_ = nullptr;
 };
 
 }  // namespace telvora::engine
