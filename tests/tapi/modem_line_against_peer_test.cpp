@@ -592,7 +592,9 @@ TEST_F(ModemLineTest, DeviceThatDisappearsAtAnyStepEndsTheCallAndClosesTheLine) 
     // and its lock goes.
     ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().Of(LINE_CLOSE).size() > closes; }));
     ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().ReplyTo(request) != nullptr; }));
-    if (c.drop) ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().ReplyTo(drop) != nullptr; }));
+    if (c.drop) {
+      ASSERT_TRUE(WaitUntil([&] { return Recorder::Get().ReplyTo(drop) != nullptr; }));
+    }
     if (ReplyResult(Recorder::Get().ReplyTo(request)) == 0) {
       ASSERT_NE(call, 0u);
       EXPECT_TRUE(WaitState(call, LINECALLSTATE_IDLE));

@@ -141,7 +141,7 @@ TEST_P(DbDumpFilterTest, AFilterThatCannotBeSetIsAnErrorAndPrintsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, DbDumpFilterTest, ::testing::Values(Layout::kPhoneBook, Layout::kPlain),
-                         [](const auto& info) { return info.param == Layout::kPhoneBook ? "PhoneBook" : "Plain"; });
+                         [](const auto& param_info) { return param_info.param == Layout::kPhoneBook ? "PhoneBook" : "Plain"; });
 
 }  // namespace
 }  // namespace telvora::tools
