@@ -248,7 +248,7 @@ void RunSearch(int argc, char** argv, const fs::path& folder, std::size_t size) 
                 "search keystroke to repainted grid at %zu contacts: %.2f ms median; engine filter alone %.2f ms; "
                 "ratio %.2f (target at most 1.5)",
                 size, window, engine_only, engine_only > 0 ? window / engine_only : 0.0);
-  EmitBenchNote("app", note);
+  telvora::bench::EmitBenchNote("app", note);
 }
 
 }  // namespace
@@ -293,7 +293,7 @@ int main(int argc, char** argv) {
                 "start to first painted frame at %zu contacts: main window %.1f ms median; bare Qt window %.1f ms; "
                 "ratio %.2f (target at most 1.5)",
                 size, main_median, bare_median, bare_median > 0 ? main_median / bare_median : 0.0);
-  EmitBenchNote("app", note);
+  telvora::bench::EmitBenchNote("app", note);
   RunSearch(argc, argv, folder, size);
   return 0;
 }
