@@ -159,7 +159,8 @@ TEST_F(KeyRanges, RangeOnTheCurrentIndexThroughKeyEditing) {
   EXPECT_EQ(table->FieldByName("Name").AsString(), "Reza");
   // A key outside the index's fields is refused while building.
   table->SetIndexName("");
-  EXPECT_EQ(MessageOf([&] { table->SetRange({TVariant{"x"}, TVariant{"y"}}, {TVariant{"z"}, TVariant{"w"}}); }),
+  EXPECT_EQ(MessageOf([&] { table->SetRange({TVariant{std::int64_t{1}}, TVariant{std::int64_t{2}}},
+                                                 {TVariant{std::int64_t{3}}, TVariant{std::int64_t{4}}}); }),
             "Field index out of range.");
   EXPECT_EQ(table->State(), TDataSetState::Browsing);
   EXPECT_EQ(table->RecordCount(), 4);
