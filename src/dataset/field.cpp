@@ -1,6 +1,7 @@
 #include "dataset/field.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -272,6 +273,22 @@ void TField::StoreText(const std::string& text, TRecordImage& image) const {
   }
   if (text.empty() && layout_.type != kTypeString) {
     image.SetNull(layout_);
+    return;
+  }
+  if (layout_.IsAutoInc()) {
+    // An auto-increment value lives in the record header's id, not in the
+    // field's value bytes (a search key or range on the field sets it).
+    std::size_t used = 0;
+    long long number = 0;
+    try {
+      number = std::stoll(text, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used != text.size() || number < INT32_MIN || number > INT32_MAX) {
+      throw EDatabaseError("'" + text + "' is not a valid integer value");
+    }
+    image.SetInteger(layout_, static_cast<std::int32_t>(number));
     return;
   }
   try {

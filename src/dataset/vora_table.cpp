@@ -1,5 +1,7 @@
 #include "dataset/vora_table.h"
 
+#include <algorithm>
+
 #include "dataset/vora_database.h"
 #include "dataset/vora_session.h"
 
@@ -55,12 +57,22 @@ void TVoraTable::SetIndex(const std::string& value, bool field_names) {
   if (value == current && same_kind) return;
   if (Active()) {
     engine::TDataCursor& cursor = *Handle();
+    // The index is found before anything changes, so that a refused name
+    // leaves the order and any range as they were.
     std::uint8_t slot = engine::TDataCursor::kPrimaryIndex;
-    std::string name;
     if (field_names && !value.empty()) {
       slot = static_cast<std::uint8_t>(IndexForFields(IndexDefs(), value).Slot);
     } else if (!value.empty()) {
-      name = value;
+      const std::vector<TIndexDef>& defs = IndexDefs();
+      const auto def = std::find_if(defs.begin(), defs.end(), [&](const TIndexDef& d) { return SameText(d.Name, value); });
+      if (def == defs.end()) {
+        // Unknown here (or added since the definitions were read): the
+        // cursor decides, and refuses an unknown name with 10022.
+        cursor.SelectIndex(value);
+        slot = cursor.CurrentIndex();
+      } else {
+        slot = static_cast<std::uint8_t>(def->Slot);
+      }
     }
     cursor.CancelRange();
     // The cursor switches on the dataset's current record.
@@ -68,11 +80,7 @@ void TVoraTable::SetIndex(const std::string& value, bool field_names) {
       const std::vector<std::uint8_t> bookmark = GetBookmark();
       if (!bookmark.empty()) cursor.GotoBookmark(bookmark, true);
     }
-    if (name.empty()) {
-      cursor.SelectIndexNumber(slot);
-    } else {
-      cursor.SelectIndex(name);
-    }
+    cursor.SelectIndexNumber(slot);
     try {
       IndexChanged();
     } catch (...) {

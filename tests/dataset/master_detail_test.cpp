@@ -90,6 +90,19 @@ TEST_F(MasterDetail, DetailOpenedAfterTheMasterStartsInItsRange) {
   EXPECT_EQ(detail_->FieldByName("Note").AsString(), "r1");
 }
 
+TEST_F(MasterDetail, RefusedIndexChangeKeepsTheRange) {
+  master_->Open();
+  detail_->Open();
+  EXPECT_THROW(detail_->SetIndexName("Nope"), EDatabaseError);
+  EXPECT_THROW(detail_->SetIndexFieldNames("Note"), EDatabaseError);
+  EXPECT_EQ(detail_->IndexName(), "ByContact");
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"a1", "a2", "a3"}));
+  // Another index with the same leading field keeps following.
+  detail_->SetIndexFieldNames("Contact");
+  master_->Last();
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"r1", "r2"}));
+}
+
 TEST_F(MasterDetail, AppendedDetailTakesTheMastersValues) {
   master_->Open();
   master_->Next();
@@ -146,7 +159,8 @@ TEST_F(KeyRanges, RangeOnTheCurrentIndexThroughKeyEditing) {
   EXPECT_EQ(table->FieldByName("Name").AsString(), "Reza");
   // A key outside the index's fields is refused while building.
   table->SetIndexName("");
-  EXPECT_EQ(MessageOf([&] { table->SetRange({TVariant{"x"}, TVariant{"y"}}, {TVariant{"z"}, TVariant{"w"}}); }),
+  EXPECT_EQ(MessageOf([&] { table->SetRange({TVariant{std::int64_t{1}}, TVariant{std::int64_t{2}}},
+                                                 {TVariant{std::int64_t{3}}, TVariant{std::int64_t{4}}}); }),
             "Field index out of range.");
   EXPECT_EQ(table->State(), TDataSetState::Browsing);
   EXPECT_EQ(table->RecordCount(), 4);

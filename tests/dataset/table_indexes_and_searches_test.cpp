@@ -162,6 +162,8 @@ TEST_F(TableSearches, EachSearchPathFindsTheSameRecord) {
       {"two fields, one indexed", "ByName", "Name;Family", {"Reza", "q"}, {}, TSearchPath::spFilter, "Reza/05"},
       {"filter, two fields", "", "Family;Name", {"q", "Reza"}, {}, TSearchPath::spFilter, "Reza/05"},
       {"number for text", "ByTel", "Tel1", {std::int64_t{24}}, {}, TSearchPath::spOwnCursor, "Sara/24"},
+      {"auto-increment key", "", "Id", {std::int64_t{3}}, {}, TSearchPath::spOwnCursor, "Ali/33"},
+      {"auto-increment, search cursor", "ByName", "Id", {"5"}, {}, TSearchPath::spSearchCursor, "Reza/05"},
       {"own, none", "ByName", "Name", {"Zoe"}, {}, TSearchPath::spOwnCursor, nullptr},
       {"trailing blank", "", "Name", {"Ali "}, {}, TSearchPath::spSearchCursor, "Ali/33"},
       {"filter, none", "", "Family", {"z"}, {}, TSearchPath::spFilter, nullptr},
