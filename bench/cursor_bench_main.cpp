@@ -53,6 +53,8 @@
 #include "engine/locale_collation.h"
 #include "engine/table_creation_checks.h"
 #include "phone_book_names.h"
+#include "phone_book_rows.h"
+#include "sqlite_statement.h"
 #include "storage/field_descriptor.h"
 #include "storage/field_types.h"
 #include "storage/index_descriptor.h"
@@ -70,49 +72,27 @@ constexpr std::size_t kGoTos = 1'000;
 constexpr std::size_t kEdits = 10'000;
 constexpr std::size_t kDeletes = 10'000;
 constexpr const char* kTableName = "PhoneBook";
-// A record image's field: one flag byte, then size + 1 bytes of string.
-constexpr std::uint8_t kValueFlag = 1;
-
-struct PhoneBookField {
-  const char* name;
-  std::uint16_t size;
-};
-// The phone book's six fields and their sizes.
-constexpr PhoneBookField kFields[] = {{"Name", 60},  {"Family", 70}, {"Tel1", 12},
-                                 {"Tel2", 12},  {"Mobile", 16}, {"Address", 65}};
-constexpr std::size_t kFieldCount = std::size(kFields);
-enum FieldIndex { kName = 0, kFamily, kTel1, kTel2, kMobile, kAddress };
-
-using Row = std::array<std::string, kFieldCount>;
-
 double Seconds(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
 }
 
 // ---------------------------------------------------------------- data
 
-std::string Digits(std::mt19937_64& random, std::size_t count, const char* prefix) {
-  std::string s = prefix;
-  std::uniform_int_distribution<int> digit(0, 9);
-  while (s.size() < count) s.push_back(static_cast<char>('0' + digit(random)));
-  return s;
-}
-
 // Rows of a phone book: given and family names from the name generator,
 // numbers and a short address. The same seed gives the same rows.
-std::vector<Row> MakeRows(std::size_t count, std::uint64_t seed) {
-  const std::vector<std::string> names = MakePhoneBookNames(count, kFields[kName].size, seed);
-  const std::vector<std::string> families = MakePhoneBookNames(count, kFields[kFamily].size, seed + 1);
+std::vector<PhoneBookRow> MakeRows(std::size_t count, std::uint64_t seed) {
+  const std::vector<std::string> names = MakePhoneBookNames(count, kPhoneBookFields[kName].size, seed);
+  const std::vector<std::string> families = MakePhoneBookNames(count, kPhoneBookFields[kFamily].size, seed + 1);
   std::mt19937_64 random(seed + 2);
-  std::vector<Row> rows(count);
+  std::vector<PhoneBookRow> rows(count);
   for (std::size_t i = 0; i < count; ++i) {
-    Row& row = rows[i];
+    PhoneBookRow& row = rows[i];
     row[kName] = names[i];
     row[kFamily] = families[i];
-    row[kTel1] = Digits(random, 8, "");
-    row[kTel2] = Digits(random, 8, "");
-    row[kMobile] = Digits(random, 11, "09");
-    row[kAddress] = "Street " + Digits(random, 3, "") + ", No. " + Digits(random, 2, "");
+    row[kTel1] = RandomDigits(random, 8, "");
+    row[kTel2] = RandomDigits(random, 8, "");
+    row[kMobile] = RandomDigits(random, 11, "09");
+    row[kAddress] = "Street " + RandomDigits(random, 3, "") + ", No. " + RandomDigits(random, 2, "");
   }
   return rows;
 }
@@ -121,7 +101,7 @@ std::vector<Row> MakeRows(std::size_t count, std::uint64_t seed) {
 struct Workload {
   std::vector<std::int64_t> go_to;       // 0-based places in Name order
   std::vector<std::int64_t> edit_places; // 0-based places among the records
-  std::vector<Row> edits;                // new values (Name and Mobile used)
+  std::vector<PhoneBookRow> edits;                // new values (Name and Mobile used)
   std::vector<std::int64_t> delete_places;  // 0-based, among the remaining
 };
 
@@ -152,15 +132,6 @@ struct Timings {
 
 // ---------------------------------------------------------------- SQLite
 
-void Check(int rc, sqlite3* db, const char* what) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    throw std::runtime_error(std::string("sqlite ") + what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-  }
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-  Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
-}
 
 // The engine's case-sensitive string order, as an SQLite collation. The
 // strings come without terminator and fit the longest field.
@@ -174,58 +145,37 @@ int EngineCollation(void* context, int length1, const void* s1, int length2, con
   return engine::CompareStrings(*locale, a, b, false);
 }
 
-struct Statement {
-  Statement(sqlite3* db, const char* sql) : db_(db) { Check(sqlite3_prepare_v2(db, sql, -1, &handle, nullptr), db, sql); }
-  ~Statement() { sqlite3_finalize(handle); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  // Runs the bound statement to its end (or first row) and resets it.
-  bool Step() {
-    const int rc = sqlite3_step(handle);
-    Check(rc, db_, "step");
-    return rc == SQLITE_ROW;
-  }
-  void Reset() { sqlite3_reset(handle); }
-  void BindText(int i, const std::string& s) {
-    sqlite3_bind_text(handle, i, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
-  }
-  sqlite3_stmt* handle = nullptr;
-  sqlite3* db_;
-};
-
-using Database = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
-
-Database OpenSqlite(const fs::path& path, const engine::Locale& locale) {
+SqliteDatabase OpenSqlite(const fs::path& path, const engine::Locale& locale) {
   sqlite3* db = nullptr;
-  Check(sqlite3_open(path.string().c_str(), &db), db, "open");
-  Database owner(db, &sqlite3_close);
-  Exec(db, "PRAGMA page_size=4096");
+  SqliteCheck(sqlite3_open(path.string().c_str(), &db), db, "open");
+  SqliteDatabase owner(db, &sqlite3_close);
+  SqliteExec(db, "PRAGMA page_size=4096");
   // The table engine writes without syncing to the disk; so does SQLite here.
-  Exec(db, "PRAGMA synchronous=OFF");
-  Check(sqlite3_create_collation_v2(db, "ENGINE", SQLITE_UTF8, const_cast<engine::Locale*>(&locale), &EngineCollation,
+  SqliteExec(db, "PRAGMA synchronous=OFF");
+  SqliteCheck(sqlite3_create_collation_v2(db, "ENGINE", SQLITE_UTF8, const_cast<engine::Locale*>(&locale), &EngineCollation,
                                     nullptr),
         db, "collation");
-  Exec(db,
+  SqliteExec(db,
        "CREATE TABLE PhoneBook(Name TEXT COLLATE ENGINE, Family TEXT COLLATE ENGINE, Tel1 TEXT, Tel2 TEXT,"
        " Mobile TEXT, Address TEXT)");
-  Exec(db, "CREATE INDEX PhoneBook_Name ON PhoneBook(Name)");
-  Exec(db, "CREATE INDEX PhoneBook_Family ON PhoneBook(Family)");
+  SqliteExec(db, "CREATE INDEX PhoneBook_Name ON PhoneBook(Name)");
+  SqliteExec(db, "CREATE INDEX PhoneBook_Family ON PhoneBook(Family)");
   return owner;
 }
 
-void SqliteInsert(sqlite3* db, const std::vector<Row>& rows, std::size_t count, bool one_transaction) {
-  Statement insert(db, "INSERT INTO PhoneBook(Name, Family, Tel1, Tel2, Mobile, Address) VALUES(?,?,?,?,?,?)");
-  if (one_transaction) Exec(db, "BEGIN");
+void SqliteInsert(sqlite3* db, const std::vector<PhoneBookRow>& rows, std::size_t count, bool one_transaction) {
+  SqliteStatement insert(db, "INSERT INTO PhoneBook(Name, Family, Tel1, Tel2, Mobile, Address) VALUES(?,?,?,?,?,?)");
+  if (one_transaction) SqliteExec(db, "BEGIN");
   for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t f = 0; f < kFieldCount; ++f) insert.BindText(static_cast<int>(f + 1), rows[i][f]);
+    for (std::size_t f = 0; f < kPhoneBookFieldCount; ++f) insert.BindText(static_cast<int>(f + 1), rows[i][f]);
     insert.Step();
     insert.Reset();
   }
-  if (one_transaction) Exec(db, "COMMIT");
+  if (one_transaction) SqliteExec(db, "COMMIT");
 }
 
 std::size_t SqliteGoTo(sqlite3* db, const std::vector<std::int64_t>& places) {
-  Statement go(db, "SELECT Name, Family, Tel1, Tel2, Mobile, Address FROM PhoneBook ORDER BY Name LIMIT 1 OFFSET ?");
+  SqliteStatement go(db, "SELECT Name, Family, Tel1, Tel2, Mobile, Address FROM PhoneBook ORDER BY Name LIMIT 1 OFFSET ?");
   std::size_t misses = 0;
   for (const std::int64_t n : places) {
     sqlite3_bind_int64(go.handle, 1, n);
@@ -237,10 +187,10 @@ std::size_t SqliteGoTo(sqlite3* db, const std::vector<std::int64_t>& places) {
 
 // Runs the whole sequence on a fresh database; one_transaction wraps each
 // writing step in one transaction, otherwise every statement commits.
-Timings RunSqlite(const std::vector<Row>& rows, std::size_t size, const Workload& work, const engine::Locale& locale,
+Timings RunSqlite(const std::vector<PhoneBookRow>& rows, std::size_t size, const Workload& work, const engine::Locale& locale,
                   const fs::path& path, bool one_transaction, std::size_t& misses) {
   Timings t;
-  Database owner = OpenSqlite(path, locale);
+  SqliteDatabase owner = OpenSqlite(path, locale);
   sqlite3* db = owner.get();
   auto start = Clock::now();
   SqliteInsert(db, rows, size, one_transaction);
@@ -253,13 +203,13 @@ Timings RunSqlite(const std::vector<Row>& rows, std::size_t size, const Workload
   // The rowids in natural order: the n-th record is rowids[n].
   std::vector<std::int64_t> rowids;
   {
-    Statement all(db, "SELECT rowid FROM PhoneBook ORDER BY rowid");
+    SqliteStatement all(db, "SELECT rowid FROM PhoneBook ORDER BY rowid");
     while (all.Step()) rowids.push_back(sqlite3_column_int64(all.handle, 0));
   }
   {
-    Statement edit(db, "UPDATE PhoneBook SET Name = ?, Mobile = ? WHERE rowid = ?");
+    SqliteStatement edit(db, "UPDATE PhoneBook SET Name = ?, Mobile = ? WHERE rowid = ?");
     start = Clock::now();
-    if (one_transaction) Exec(db, "BEGIN");
+    if (one_transaction) SqliteExec(db, "BEGIN");
     for (std::size_t i = 0; i < work.edit_places.size(); ++i) {
       edit.BindText(1, work.edits[i][kName]);
       edit.BindText(2, work.edits[i][kMobile]);
@@ -267,13 +217,13 @@ Timings RunSqlite(const std::vector<Row>& rows, std::size_t size, const Workload
       edit.Step();
       edit.Reset();
     }
-    if (one_transaction) Exec(db, "COMMIT");
+    if (one_transaction) SqliteExec(db, "COMMIT");
     t.edit = Seconds(start, Clock::now());
   }
   {
-    Statement remove(db, "DELETE FROM PhoneBook WHERE rowid = ?");
+    SqliteStatement remove(db, "DELETE FROM PhoneBook WHERE rowid = ?");
     start = Clock::now();
-    if (one_transaction) Exec(db, "BEGIN");
+    if (one_transaction) SqliteExec(db, "BEGIN");
     for (const std::int64_t place : work.delete_places) {
       const auto at = rowids.begin() + place;
       sqlite3_bind_int64(remove.handle, 1, *at);
@@ -281,15 +231,15 @@ Timings RunSqlite(const std::vector<Row>& rows, std::size_t size, const Workload
       remove.Reset();
       rowids.erase(at);
     }
-    if (one_transaction) Exec(db, "COMMIT");
+    if (one_transaction) SqliteExec(db, "COMMIT");
     t.remove = Seconds(start, Clock::now());
   }
   return t;
 }
 
-std::optional<double> SqliteGoToLarge(const std::vector<Row>& rows, const Workload& work,
+std::optional<double> SqliteGoToLarge(const std::vector<PhoneBookRow>& rows, const Workload& work,
                                       const engine::Locale& locale, const fs::path& path, std::size_t& misses) {
-  Database owner = OpenSqlite(path, locale);
+  SqliteDatabase owner = OpenSqlite(path, locale);
   SqliteInsert(owner.get(), rows, rows.size(), true);
   const auto start = Clock::now();
   misses += SqliteGoTo(owner.get(), work.go_to);
@@ -302,7 +252,7 @@ engine::TTableDescription PhoneBookDescription() {
   engine::TTableDescription d;
   d.language_id = kFarsiLanguageId;
   std::uint16_t number = 0;
-  for (const PhoneBookField& field : kFields) {
+  for (const PhoneBookField& field : kPhoneBookFields) {
     storage::TFieldDescriptor f;
     f.SetFieldNumber(++number);
     f.SetName(field.name);
@@ -324,29 +274,12 @@ engine::TTableDescription PhoneBookDescription() {
   return d;
 }
 
-// Writes a row's strings into a record image at the fields' offsets.
-void FillRecord(std::span<std::uint8_t> buffer, std::span<const storage::TFieldDescriptor> fields, const Row& row,
-                std::initializer_list<int> which) {
-  for (const int f : which) {
-    const storage::TFieldDescriptor& field = fields[static_cast<std::size_t>(f)];
-    const std::size_t offset = field.FieldOffset();
-    const std::size_t room = kFields[f].size + 1u;
-    std::uint8_t* at = buffer.data() + offset;
-    std::memset(at, 0, 1 + room);
-    const std::string& value = row[static_cast<std::size_t>(f)];
-    if (value.empty()) continue;
-    at[0] = kValueFlag;
-    std::memcpy(at + 1, value.data(), std::min(value.size(), room - 1));
-  }
-}
 
-constexpr std::initializer_list<int> kAllFields = {kName, kFamily, kTel1, kTel2, kMobile, kAddress};
-
-void Insert(engine::TDataCursor& cursor, const std::vector<Row>& rows, std::size_t count) {
+void Insert(engine::TDataCursor& cursor, const std::vector<PhoneBookRow>& rows, std::size_t count) {
   std::vector<std::uint8_t> buffer(cursor.RecordSize());
   for (std::size_t i = 0; i < count; ++i) {
     cursor.InitRecord(buffer);
-    FillRecord(buffer, cursor.Fields(), rows[i], kAllFields);
+    WriteRowFields(buffer, cursor.Fields(), rows[i], kAllPhoneBookFields);
     cursor.InsertRecord(buffer, false);
   }
 }
@@ -376,7 +309,7 @@ void CreateAndOpen(engine::TDataCursor& cursor, bool exclusive) {
   cursor.OpenCursor();
 }
 
-Timings RunTelvora(engine::TDataDirectory& directory, const std::vector<Row>& rows, std::size_t size,
+Timings RunTelvora(engine::TDataDirectory& directory, const std::vector<PhoneBookRow>& rows, std::size_t size,
                    const Workload& work, bool exclusive, std::size_t& misses) {
   Timings t;
   engine::TDataCursor cursor(directory);
@@ -405,7 +338,7 @@ Timings RunTelvora(engine::TDataDirectory& directory, const std::vector<Row>& ro
       ++misses;
       continue;
     }
-    FillRecord(buffer, cursor.Fields(), work.edits[i], {kName, kMobile});
+    WriteRowFields(buffer, cursor.Fields(), work.edits[i], {kName, kMobile});
     cursor.ModifyRecord(buffer, !exclusive, false);
   }
   t.edit = Seconds(start, Clock::now());
@@ -424,7 +357,7 @@ Timings RunTelvora(engine::TDataDirectory& directory, const std::vector<Row>& ro
   return t;
 }
 
-double TelvoraGoToLarge(engine::TDataDirectory& directory, const std::vector<Row>& rows, const Workload& work,
+double TelvoraGoToLarge(engine::TDataDirectory& directory, const std::vector<PhoneBookRow>& rows, const Workload& work,
                         std::size_t& misses) {
   engine::TDataCursor cursor(directory);
   CreateAndOpen(cursor, true);
@@ -498,7 +431,7 @@ int Run(int argc, char** argv) {
   const fs::path dir = pattern;
   const engine::Locale locale{kFarsiLanguageId, 0};
 
-  const std::vector<Row> rows = MakeRows(options.size, options.seed);
+  const std::vector<PhoneBookRow> rows = MakeRows(options.size, options.seed);
   const Workload work = MakeWorkload(options.size, options.size, options.seed);
   std::size_t misses = 0;
 
@@ -521,7 +454,7 @@ int Run(int argc, char** argv) {
   std::optional<double> sqlite_large;
   std::optional<double> telvora_large;
   if (options.go_to_size > 0) {
-    const std::vector<Row> large_rows = MakeRows(options.go_to_size, options.seed + 100);
+    const std::vector<PhoneBookRow> large_rows = MakeRows(options.go_to_size, options.seed + 100);
     const Workload large_work = MakeWorkload(options.go_to_size, options.go_to_size, options.seed + 100);
     sqlite_large = SqliteGoToLarge(large_rows, large_work, locale, dir / "large.sqlite", misses);
     engine::TDataSession session;

@@ -57,6 +57,8 @@
 #include "engine/table_creation_checks.h"
 #include "bench_rows.h"
 #include "phone_book_names.h"
+#include "phone_book_rows.h"
+#include "sqlite_statement.h"
 #include "storage/field_descriptor.h"
 #include "storage/field_types.h"
 #include "storage/index_descriptor.h"
@@ -73,56 +75,35 @@ constexpr std::size_t kDefaultSize = 100'000;
 constexpr std::size_t kDefaultKeystrokes = 200;
 constexpr std::size_t kShownRecords = 20;
 constexpr const char* kTableName = "PhoneBook";
-// A record image's field: one flag byte, then size + 1 bytes of string.
-constexpr std::uint8_t kValueFlag = 1;
-
-struct PhoneBookField {
-  const char* name;
-  std::uint16_t size;
-};
-constexpr PhoneBookField kFields[] = {{"Name", 60},  {"Family", 70}, {"Tel1", 12},
-                                      {"Tel2", 12},  {"Mobile", 16}, {"Address", 65}};
-constexpr std::size_t kFieldCount = std::size(kFields);
-enum FieldIndex { kName = 0, kFamily, kTel1, kTel2, kMobile, kAddress };
-
-using Row = std::array<std::string, kFieldCount>;
-
 double Seconds(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
 }
 
 // ---------------------------------------------------------------- data
 
-std::string Digits(std::mt19937_64& random, std::size_t count, const char* prefix) {
-  std::string s = prefix;
-  std::uniform_int_distribution<int> digit(0, 9);
-  while (s.size() < count) s.push_back(static_cast<char>('0' + digit(random)));
-  return s;
-}
-
 // Contacts: names from the name generator; the address begins with a name
 // too (a street or square is named after someone), so that its prefixes
 // narrow as a name's do.
-std::vector<Row> MakeRows(std::size_t count, std::uint64_t seed) {
-  const std::vector<std::string> names = MakePhoneBookNames(count, kFields[kName].size, seed);
-  const std::vector<std::string> families = MakePhoneBookNames(count, kFields[kFamily].size, seed + 1);
-  const std::vector<std::string> streets = MakePhoneBookNames(count, kFields[kAddress].size - 8, seed + 2);
+std::vector<PhoneBookRow> MakeRows(std::size_t count, std::uint64_t seed) {
+  const std::vector<std::string> names = MakePhoneBookNames(count, kPhoneBookFields[kName].size, seed);
+  const std::vector<std::string> families = MakePhoneBookNames(count, kPhoneBookFields[kFamily].size, seed + 1);
+  const std::vector<std::string> streets = MakePhoneBookNames(count, kPhoneBookFields[kAddress].size - 8, seed + 2);
   std::mt19937_64 random(seed + 3);
-  std::vector<Row> rows(count);
+  std::vector<PhoneBookRow> rows(count);
   for (std::size_t i = 0; i < count; ++i) {
-    Row& row = rows[i];
+    PhoneBookRow& row = rows[i];
     row[kName] = names[i];
     row[kFamily] = families[i];
-    row[kTel1] = Digits(random, 8, "");
-    row[kTel2] = Digits(random, 8, "");
-    row[kMobile] = Digits(random, 11, "09");
-    row[kAddress] = streets[i] + " " + Digits(random, 3, "");
+    row[kTel1] = RandomDigits(random, 8, "");
+    row[kTel2] = RandomDigits(random, 8, "");
+    row[kMobile] = RandomDigits(random, 11, "09");
+    row[kAddress] = streets[i] + " " + RandomDigits(random, 3, "");
   }
   return rows;
 }
 
 // What a user types: the first 1 to 3 characters of a value in the table.
-std::vector<std::string> MakePrefixes(const std::vector<Row>& rows, int field, std::size_t count,
+std::vector<std::string> MakePrefixes(const std::vector<PhoneBookRow>& rows, int field, std::size_t count,
                                       std::uint64_t seed) {
   std::mt19937_64 random(seed);
   std::uniform_int_distribution<std::size_t> row(0, rows.size() - 1);
@@ -155,55 +136,23 @@ double Percentile(std::vector<double> values, double p) {
 
 // ---------------------------------------------------------------- SQLite
 
-void Check(int rc, sqlite3* db, const char* what) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    throw std::runtime_error(std::string("sqlite ") + what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-  }
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-  Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
-}
-
-struct Statement {
-  Statement(sqlite3* db, const char* sql) : db_(db) { Check(sqlite3_prepare_v2(db, sql, -1, &handle, nullptr), db, sql); }
-  ~Statement() { sqlite3_finalize(handle); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  bool Step() {
-    const int rc = sqlite3_step(handle);
-    Check(rc, db_, "step");
-    return rc == SQLITE_ROW;
-  }
-  void Reset() { sqlite3_reset(handle); }
-  // Values go in as bytes: code page 1256 is not UTF-8, and as BLOBs they
-  // compare byte by byte and substr counts bytes.
-  void BindBytes(int i, const std::string& s) {
-    sqlite3_bind_blob(handle, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-  }
-  sqlite3_stmt* handle = nullptr;
-  sqlite3* db_;
-};
-
-using Database = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
-
-Database FillSqlite(const fs::path& path, const std::vector<Row>& rows, std::size_t count) {
+SqliteDatabase FillSqlite(const fs::path& path, const std::vector<PhoneBookRow>& rows, std::size_t count) {
   sqlite3* db = nullptr;
-  Check(sqlite3_open(path.string().c_str(), &db), db, "open");
-  Database owner(db, &sqlite3_close);
-  Exec(db, "PRAGMA page_size=4096");
-  Exec(db, "PRAGMA synchronous=OFF");
-  Exec(db, "CREATE TABLE PhoneBook(Name TEXT, Family TEXT, Tel1 TEXT, Tel2 TEXT, Mobile TEXT, Address TEXT)");
-  Exec(db, "CREATE INDEX PhoneBook_Name ON PhoneBook(Name)");
-  Statement insert(db, "INSERT INTO PhoneBook(Name, Family, Tel1, Tel2, Mobile, Address) VALUES(?,?,?,?,?,?)");
-  Exec(db, "BEGIN");
+  SqliteCheck(sqlite3_open(path.string().c_str(), &db), db, "open");
+  SqliteDatabase owner(db, &sqlite3_close);
+  SqliteExec(db, "PRAGMA page_size=4096");
+  SqliteExec(db, "PRAGMA synchronous=OFF");
+  SqliteExec(db, "CREATE TABLE PhoneBook(Name TEXT, Family TEXT, Tel1 TEXT, Tel2 TEXT, Mobile TEXT, Address TEXT)");
+  SqliteExec(db, "CREATE INDEX PhoneBook_Name ON PhoneBook(Name)");
+  SqliteStatement insert(db, "INSERT INTO PhoneBook(Name, Family, Tel1, Tel2, Mobile, Address) VALUES(?,?,?,?,?,?)");
+  SqliteExec(db, "BEGIN");
   for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t f = 0; f < kFieldCount; ++f) insert.BindBytes(static_cast<int>(f + 1), rows[i][f]);
+    for (std::size_t f = 0; f < kPhoneBookFieldCount; ++f) insert.BindBytes(static_cast<int>(f + 1), rows[i][f]);
     insert.Step();
     insert.Reset();
   }
-  Exec(db, "COMMIT");
-  Exec(db, "ANALYZE");
+  SqliteExec(db, "COMMIT");
+  SqliteExec(db, "ANALYZE");
   return owner;
 }
 
@@ -222,12 +171,12 @@ Search SqliteSearch(sqlite3* db, const std::vector<std::string>& prefixes, bool 
                                " WHERE Name >= ?1 AND Name < ?2 ORDER BY rowid LIMIT 20"
                              : "SELECT rowid, Name, Family, Tel1, Tel2, Mobile, Address FROM PhoneBook"
                                " WHERE substr(Address, 1, ?3) = ?1 ORDER BY rowid LIMIT 20";
-  Statement count(db, count_sql);
-  Statement first_rows(db, rows_sql);
+  SqliteStatement count(db, count_sql);
+  SqliteStatement first_rows(db, rows_sql);
   Search search;
   for (const std::string& prefix : prefixes) {
     const auto start = Clock::now();
-    for (Statement* s : {&count, &first_rows}) {
+    for (SqliteStatement* s : {&count, &first_rows}) {
       s->BindBytes(1, prefix);
       if (indexed) {
         s->BindBytes(2, PrefixEnd(prefix));
@@ -256,7 +205,7 @@ engine::TTableDescription PhoneBookDescription() {
   engine::TTableDescription d;
   d.language_id = kFarsiLanguageId;
   std::uint16_t number = 0;
-  for (const PhoneBookField& field : kFields) {
+  for (const PhoneBookField& field : kPhoneBookFields) {
     storage::TFieldDescriptor f;
     f.SetFieldNumber(++number);
     f.SetName(field.name);
@@ -275,20 +224,8 @@ engine::TTableDescription PhoneBookDescription() {
   return d;
 }
 
-void FillRecord(std::span<std::uint8_t> buffer, std::span<const storage::TFieldDescriptor> fields, const Row& row) {
-  for (std::size_t f = 0; f < kFieldCount; ++f) {
-    const std::size_t offset = fields[f].FieldOffset();
-    const std::size_t room = kFields[f].size + 1u;
-    std::uint8_t* at = buffer.data() + offset;
-    std::memset(at, 0, 1 + room);
-    const std::string& value = row[f];
-    if (value.empty()) continue;
-    at[0] = kValueFlag;
-    std::memcpy(at + 1, value.data(), std::min(value.size(), room - 1));
-  }
-}
 
-void FillTelvora(engine::TDataDirectory& directory, const std::vector<Row>& rows, std::size_t count) {
+void FillTelvora(engine::TDataDirectory& directory, const std::vector<PhoneBookRow>& rows, std::size_t count) {
   engine::TDataCursor cursor(directory);
   cursor.SetTableName(kTableName);
   cursor.SetExclusive(true);
@@ -298,7 +235,7 @@ void FillTelvora(engine::TDataDirectory& directory, const std::vector<Row>& rows
   std::vector<std::uint8_t> buffer(cursor.RecordSize());
   for (std::size_t i = 0; i < count; ++i) {
     cursor.InitRecord(buffer);
-    FillRecord(buffer, cursor.Fields(), rows[i]);
+    WriteRowFields(buffer, cursor.Fields(), rows[i]);
     cursor.InsertRecord(buffer, false);
   }
   cursor.CloseCursor();
@@ -404,10 +341,10 @@ int Run(int argc, char** argv) {
               " Telvora level | count differences | short reads |\n");
   std::printf("|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const std::size_t size : options.sizes) {
-    const std::vector<Row> rows = MakeRows(size, options.seed);
+    const std::vector<PhoneBookRow> rows = MakeRows(size, options.seed);
     const fs::path size_dir = dir / std::to_string(size);
     fs::create_directories(size_dir);
-    Database db = FillSqlite(size_dir / "phonebook.sqlite", rows, size);
+    SqliteDatabase db = FillSqlite(size_dir / "phonebook.sqlite", rows, size);
     engine::TDataSession session;
     engine::TDataDirectory& directory = session.OpenDirectory("Bench" + std::to_string(size), size_dir.string() + "/");
     FillTelvora(directory, rows, size);

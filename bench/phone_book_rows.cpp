@@ -1,0 +1,29 @@
+#include "phone_book_rows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace telvora::bench {
+
+std::string RandomDigits(std::mt19937_64& random, std::size_t count, const char* prefix) {
+  std::string s = prefix;
+  std::uniform_int_distribution<int> digit(0, 9);
+  while (s.size() < count) s.push_back(static_cast<char>('0' + digit(random)));
+  return s;
+}
+
+void WriteRowFields(std::span<std::uint8_t> buffer, std::span<const storage::TFieldDescriptor> fields,
+                    const PhoneBookRow& row, std::initializer_list<int> which) {
+  constexpr std::uint8_t kValueFlag = 1;
+  for (const int f : which) {
+    const std::size_t room = kPhoneBookFields[f].size + 1u;
+    std::uint8_t* at = buffer.data() + fields[static_cast<std::size_t>(f)].FieldOffset();
+    std::memset(at, 0, 1 + room);
+    const std::string& value = row[static_cast<std::size_t>(f)];
+    if (value.empty()) continue;
+    at[0] = kValueFlag;
+    std::memcpy(at + 1, value.data(), std::min(value.size(), room - 1));
+  }
+}
+
+}  // namespace telvora::bench
