@@ -251,26 +251,10 @@ std::optional<double> SqliteGoToLarge(const std::vector<PhoneBookRow>& rows, con
 engine::TTableDescription PhoneBookDescription() {
   engine::TTableDescription d;
   d.language_id = kFarsiLanguageId;
-  std::uint16_t number = 0;
-  for (const PhoneBookField& field : kPhoneBookFields) {
-    storage::TFieldDescriptor f;
-    f.SetFieldNumber(++number);
-    f.SetName(field.name);
-    f.SetType(storage::kTypeString);
-    f.SetDeclaredSize(field.size);
-    d.fields.push_back(f);
-  }
-  const auto secondary = [](const char* name, std::uint16_t field) {
-    storage::TIndexDescriptor index;
-    index.SetName(name);
-    index.SetUnique(false);
-    index.SetCaseInsensitive(false);
-    index.SetKeyFieldCount(1);
-    index.SetKeyFieldNumber(0, field);
-    return index;
-  };
+  d.fields = PhoneBookFieldDescriptors();
   // No primary key fields: the table has only its natural order.
-  d.indexes = {storage::TIndexDescriptor{}, secondary("Name", kName + 1), secondary("Family", kFamily + 1)};
+  d.indexes = {storage::TIndexDescriptor{}, PhoneBookSearchIndex("Name", kName + 1),
+               PhoneBookSearchIndex("Family", kFamily + 1)};
   return d;
 }
 
@@ -396,13 +380,6 @@ struct Options {
   std::uint64_t seed = kDefaultSeed;
 };
 
-std::size_t ParseCount(const char* text, const char* option) {
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text, &end, 10);
-  if (end == text || *end != '\0' || value == 0) throw std::runtime_error(std::string("bad value for ") + option);
-  return static_cast<std::size_t>(value);
-}
-
 Options ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -412,11 +389,11 @@ Options ParseOptions(int argc, char** argv) {
       return argv[++i];
     };
     if (arg == "--size") {
-      options.size = ParseCount(value(), "--size");
+      options.size = ParseBenchCount(value(), "--size");
     } else if (arg == "--go-to-size") {
-      options.go_to_size = ParseCount(value(), "--go-to-size");
+      options.go_to_size = ParseBenchCount(value(), "--go-to-size");
     } else if (arg == "--seed") {
-      options.seed = ParseCount(value(), "--seed");
+      options.seed = ParseBenchCount(value(), "--seed");
     } else {
       throw std::runtime_error("usage: telvora-bench-cursor [--size N] [--go-to-size N] [--seed S]");
     }

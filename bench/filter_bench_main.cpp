@@ -204,23 +204,9 @@ Search SqliteSearch(sqlite3* db, const std::vector<std::string>& prefixes, bool 
 engine::TTableDescription PhoneBookDescription() {
   engine::TTableDescription d;
   d.language_id = kFarsiLanguageId;
-  std::uint16_t number = 0;
-  for (const PhoneBookField& field : kPhoneBookFields) {
-    storage::TFieldDescriptor f;
-    f.SetFieldNumber(++number);
-    f.SetName(field.name);
-    f.SetType(storage::kTypeString);
-    f.SetDeclaredSize(field.size);
-    d.fields.push_back(f);
-  }
-  storage::TIndexDescriptor name;
-  name.SetName("ByName");
-  name.SetUnique(false);
-  name.SetCaseInsensitive(false);
-  name.SetKeyFieldCount(1);
-  name.SetKeyFieldNumber(0, kName + 1);
+  d.fields = PhoneBookFieldDescriptors();
   // No primary key fields: the table has only its natural order.
-  d.indexes = {storage::TIndexDescriptor{}, name};
+  d.indexes = {storage::TIndexDescriptor{}, PhoneBookSearchIndex("ByName", kName + 1)};
   return d;
 }
 
@@ -298,23 +284,16 @@ struct Options {
   std::uint64_t seed = kDefaultSeed;
 };
 
-std::size_t ParseCount(const char* text, const char* option) {
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text, &end, 10);
-  if (end == text || *end != '\0' || value == 0) throw std::runtime_error(std::string("bad value for ") + option);
-  return static_cast<std::size_t>(value);
-}
-
 Options ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--sizes") {
-      while (i + 1 < argc && argv[i + 1][0] != '-') options.sizes.push_back(ParseCount(argv[++i], "--sizes"));
+      while (i + 1 < argc && argv[i + 1][0] != '-') options.sizes.push_back(ParseBenchCount(argv[++i], "--sizes"));
     } else if (arg == "--keystrokes" && i + 1 < argc) {
-      options.keystrokes = ParseCount(argv[++i], "--keystrokes");
+      options.keystrokes = ParseBenchCount(argv[++i], "--keystrokes");
     } else if (arg == "--seed" && i + 1 < argc) {
-      options.seed = ParseCount(argv[++i], "--seed");
+      options.seed = ParseBenchCount(argv[++i], "--seed");
     } else {
       throw std::runtime_error("usage: telvora-bench-filter [--sizes N ...] [--keystrokes K] [--seed S]");
     }

@@ -1,9 +1,44 @@
 #include "phone_book_rows.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+
+#include "storage/field_types.h"
 
 namespace telvora::bench {
+
+std::vector<storage::TFieldDescriptor> PhoneBookFieldDescriptors() {
+  std::vector<storage::TFieldDescriptor> fields;
+  std::uint16_t number = 0;
+  for (const PhoneBookField& field : kPhoneBookFields) {
+    storage::TFieldDescriptor f;
+    f.SetFieldNumber(++number);
+    f.SetName(field.name);
+    f.SetType(storage::kTypeString);
+    f.SetDeclaredSize(field.size);
+    fields.push_back(f);
+  }
+  return fields;
+}
+
+storage::TIndexDescriptor PhoneBookSearchIndex(const char* name, std::uint16_t field_number) {
+  storage::TIndexDescriptor index;
+  index.SetName(name);
+  index.SetUnique(false);
+  index.SetCaseInsensitive(false);
+  index.SetKeyFieldCount(1);
+  index.SetKeyFieldNumber(0, field_number);
+  return index;
+}
+
+std::size_t ParseBenchCount(const char* text, const char* option) {
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0' || value == 0) throw std::runtime_error(std::string("bad value for ") + option);
+  return static_cast<std::size_t>(value);
+}
 
 std::string RandomDigits(std::mt19937_64& random, std::size_t count, const char* prefix) {
   std::string s = prefix;

@@ -10,7 +10,10 @@
 #include <span>
 #include <string>
 
+#include <vector>
+
 #include "storage/field_descriptor.h"
+#include "storage/index_descriptor.h"
 
 namespace telvora::bench {
 
@@ -25,6 +28,17 @@ enum PhoneBookFieldIndex { kName = 0, kFamily, kTel1, kTel2, kMobile, kAddress }
 inline constexpr std::initializer_list<int> kAllPhoneBookFields = {kName, kFamily, kTel1, kTel2, kMobile, kAddress};
 
 using PhoneBookRow = std::array<std::string, kPhoneBookFieldCount>;
+
+// The six string fields' descriptors, numbered from 1 (offsets are laid
+// out by the table creation).
+std::vector<storage::TFieldDescriptor> PhoneBookFieldDescriptors();
+
+// A non-unique, case-sensitive index on one field (numbered from 1).
+storage::TIndexDescriptor PhoneBookSearchIndex(const char* name, std::uint16_t field_number);
+
+// Reads a benchmark option's count: a whole number above 0, else
+// std::runtime_error naming the option.
+std::size_t ParseBenchCount(const char* text, const char* option);
 
 // `prefix` followed by random digits up to `count` characters.
 std::string RandomDigits(std::mt19937_64& random, std::size_t count, const char* prefix);
