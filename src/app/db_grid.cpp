@@ -117,6 +117,17 @@ int TDBGrid::ColumnLeft(int column) const {
   return left;
 }
 
+std::vector<TDBGrid::TColumnSpan> TDBGrid::ColumnSpans() const {
+  std::vector<TColumnSpan> spans;
+  spans.reserve(columns_.size());
+  int left = kIndicatorWidth + 1 - horizontalScrollBar()->value();
+  for (int i = 0; i < ColumnCount(); ++i) {
+    spans.push_back({left, ColumnWidth(i)});
+    left += spans.back().width + 1;
+  }
+  return spans;
+}
+
 int TDBGrid::ColumnAt(int x) const {
   if (x <= kIndicatorWidth) return -1;
   for (int i = 0; i < ColumnCount(); ++i) {
@@ -341,42 +352,44 @@ void TDBGrid::paintEvent(QPaintEvent*) {
   const int rows = DataRowCount();
   const int current = rows > 0 ? link_.ActiveRecord() : -1;
   const QColor lines = colors.color(QPalette::Mid);
+  const int title_height = TitleHeight();
+  const int row_height = RowHeight();
+  const std::vector<TColumnSpan> spans = ColumnSpans();
+  const auto text_rect = [&](int top, int height, int column) {
+    const TColumnSpan& span = spans[static_cast<std::size_t>(column)];
+    return QRect(span.left + kCellPadding, top, span.width - 2 * kCellPadding, height - 1);
+  };
 
   // Titles and the indicator column on the button face.
-  painter.fillRect(QRect(0, 0, width, TitleHeight()), colors.color(QPalette::Button));
-  painter.fillRect(QRect(0, TitleHeight(), kIndicatorWidth + 1, viewport()->height()), colors.color(QPalette::Button));
+  painter.fillRect(QRect(0, 0, width, title_height), colors.color(QPalette::Button));
+  painter.fillRect(QRect(0, title_height, kIndicatorWidth + 1, viewport()->height()), colors.color(QPalette::Button));
   painter.setPen(colors.color(QPalette::ButtonText));
   for (int i = 0; i < ColumnCount(); ++i) {
-    const QRect cell = CellRect(-1, i);
-    painter.drawText(cell.adjusted(kCellPadding, 0, -kCellPadding, 0), Column(i).TitleAlignment | Qt::AlignVCenter,
-                     Column(i).Title);
+    painter.drawText(text_rect(0, title_height, i), Column(i).TitleAlignment | Qt::AlignVCenter, Column(i).Title);
   }
 
   // Rows.
   dataset::TVoraDataSet* ds = ActiveDataSet();
   for (int row = 0; row < rows; ++row) {
-    const int top = TitleHeight() + row * RowHeight();
+    const int top = title_height + row * row_height;
     if (row == current) {
-      painter.fillRect(QRect(kIndicatorWidth + 1, top, width, RowHeight() - 1), colors.color(QPalette::Highlight));
+      painter.fillRect(QRect(kIndicatorWidth + 1, top, width, row_height - 1), colors.color(QPalette::Highlight));
     }
-    PaintIndicator(painter, CellRect(row, -1), row == current);
+    PaintIndicator(painter, QRect(0, top, kIndicatorWidth, row_height - 1), row == current);
     painter.setPen(colors.color(row == current ? QPalette::HighlightedText : QPalette::Text));
     for (int i = 0; i < ColumnCount() && ds != nullptr; ++i) {
-      const QRect cell = CellRect(row, i).adjusted(kCellPadding, 0, -kCellPadding, 0);
       // Clipped to the cell: a long address shows its beginning.
-      painter.drawText(cell, Column(i).Alignment | Qt::AlignVCenter, CellText(row, i));
+      painter.drawText(text_rect(top, row_height, i), Column(i).Alignment | Qt::AlignVCenter, CellText(row, i));
     }
   }
 
   // Cell lines.
   painter.setPen(lines);
-  const int bottom = TitleHeight() + std::max(rows, 0) * RowHeight();
-  for (int i = -1; i < ColumnCount(); ++i) {
-    const int x = i < 0 ? kIndicatorWidth : ColumnLeft(i) + ColumnWidth(i);
-    painter.drawLine(x, 0, x, std::max(bottom, TitleHeight()) - 1);
-  }
+  const int bottom = std::max(title_height + std::max(rows, 0) * row_height, title_height) - 1;
+  painter.drawLine(kIndicatorWidth, 0, kIndicatorWidth, bottom);
+  for (const TColumnSpan& span : spans) painter.drawLine(span.left + span.width, 0, span.left + span.width, bottom);
   for (int row = 0; row <= rows; ++row) {
-    const int y = TitleHeight() + row * RowHeight() - 1;
+    const int y = title_height + row * row_height - 1;
     painter.drawLine(0, y, width, y);
   }
 }

@@ -129,6 +129,13 @@ class TDBGrid : public QAbstractScrollArea {
   // The column whose right edge is within reach of x on the title row.
   int ResizeHandleAt(const QPoint& position) const;
   int DefaultWidth(const TColumn& column) const;
+  // Every column's viewport x and width, worked out once for a paint: a
+  // default width measures the title's text, too slow to repeat per cell.
+  struct TColumnSpan {
+    int left;
+    int width;
+  };
+  std::vector<TColumnSpan> ColumnSpans() const;
   void PaintIndicator(QPainter& painter, const QRect& cell, bool current) const;
 
   TGridDataLink link_{*this};

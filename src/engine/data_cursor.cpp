@@ -10,6 +10,7 @@
 
 #include "engine/data_directory.h"
 #include "engine/data_session.h"
+#include "engine/language_char_maps_list.h"
 #include "storage/engine_error.h"
 #include "storage/engine_error_codes.h"
 #include "storage/table_file_names.h"
@@ -89,7 +90,7 @@ void TDataCursor::OpenCursor() {
     CheckPassword();
     const storage::TDataFile& data = table_->data_file();
     locale_ = Locale{data.LanguageId(), data.SortId()};
-    char_map_ = BuildCharMap(locale_);
+    char_map_ = TLanguageCharMapsList::Instance().Get(locale_);
     fields_.assign(data.Descriptors().begin(), data.Descriptors().end());
     record_size_ = data.RecordSize();
     CopyCounters();

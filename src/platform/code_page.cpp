@@ -4,7 +4,10 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -40,30 +43,32 @@ constexpr std::uint16_t kSupportedCodePages[] = {
 
 }  // namespace
 
-// Owns the one CodePage object per supported number.
+// Owns the one CodePage object per supported number. Each is built on its
+// first request: a program that only ever converts code page 1256 should not
+// pay for opening the large East Asian converters at start-up.
 class CodePageSet {
  public:
-  CodePageSet() {
-    for (std::uint16_t number : kSupportedCodePages) {
-      pages_.push_back(std::unique_ptr<CodePage>(new CodePage(number)));
-    }
-  }
-  const CodePage* Find(std::uint16_t number) const {
-    for (const auto& page : pages_) {
-      if (page->number() == number) return page.get();
-    }
-    return nullptr;
+  const CodePage* Find(std::uint16_t number) {
+    const auto* supported = std::find(std::begin(kSupportedCodePages), std::end(kSupportedCodePages), number);
+    if (supported == std::end(kSupportedCodePages)) return nullptr;
+    Slot& slot = slots_[supported - std::begin(kSupportedCodePages)];
+    std::call_once(slot.built, [&slot, number] { slot.page.reset(new CodePage(number)); });
+    return slot.page.get();
   }
 
  private:
-  std::vector<std::unique_ptr<CodePage>> pages_;
+  struct Slot {
+    std::once_flag built;
+    std::unique_ptr<CodePage> page;
+  };
+  std::array<Slot, std::size(kSupportedCodePages)> slots_;
 };
 
 namespace {
 
-const CodePageSet& Pages() {
-  // Built once, on first use; C++ makes the initialisation thread-safe.
-  static const CodePageSet pages;
+CodePageSet& Pages() {
+  // C++ makes the initialisation thread-safe; so does call_once per page.
+  static CodePageSet pages;
   return pages;
 }
 

@@ -53,9 +53,10 @@ inline constexpr char16_t kUndefinedByteCharacter = u'\uFFFD';
 class CodePage {
  public:
   // The converter for a Windows ANSI code page number, or nullptr when the
-  // number is not one of the pages listed above. The first call builds all
-  // of them; it throws std::runtime_error if ICU's data lacks one of these
-  // converters, which only a broken installation does.
+  // number is not one of the pages listed above. A page is built on its
+  // first request; that throws std::runtime_error if ICU's data lacks its
+  // converter, which only a broken installation does (and the next request
+  // tries again).
   static const CodePage* Find(std::uint16_t number);
 
   // Code page 1256, the application's own.
