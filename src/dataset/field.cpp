@@ -1,5 +1,6 @@
 #include "dataset/field.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -365,6 +366,18 @@ void TField::SetAsInteger(std::int64_t value) { WriteValue(value); }
 void TField::SetAsFloat(double value) { WriteValue(value); }
 void TField::SetAsBoolean(bool value) { WriteValue(value); }
 void TField::Clear() { WriteValue(TVariant()); }
+
+void TField::CopyValueFrom(std::span<const std::uint8_t> image) {
+  if (dataset_ == nullptr || !bound_ || Calculated()) DatabaseError(kNotEditing);
+  if (layout_.type == kTypeBlob || layout_.IsAutoInc()) DatabaseErrorFmt(kFieldReadOnly, DisplayName());
+  const std::size_t begin = layout_.offset;
+  const std::size_t end = begin + 1u + layout_.stored_length;
+  if (image.size() < end) throw EDatabaseError("The record image is too short for the field '" + DisplayName() + "'");
+  dataset_->WriteFieldValue(*this, [&](TRecordImage& target) {
+    std::copy(image.begin() + static_cast<std::ptrdiff_t>(begin), image.begin() + static_cast<std::ptrdiff_t>(end),
+              target.Bytes().begin() + static_cast<std::ptrdiff_t>(begin));
+  });
+}
 
 TVariant TField::OldValue() const {
   if (dataset_ == nullptr || !bound_) return {};

@@ -20,6 +20,7 @@
 // Threads: the dataset's thread.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <variant>
 
@@ -87,6 +88,12 @@ class TField : public platform::TComponent {
   bool AsBoolean() const;
   void SetAsBoolean(bool value);
   void Clear();
+  // Stores the value this field has in `image`, a record image of the same
+  // table: its null flag and stored bytes, unchanged. For callers that
+  // converted and checked a whole record at the engine's level (the tools'
+  // JSON records); a BLOB field's value is not in an image and is refused,
+  // like the auto-increment field, whose value the table assigns.
+  void CopyValueFrom(std::span<const std::uint8_t> image);
   // The value the record had when editing began (the current value outside
   // Editing).
   TVariant OldValue() const;

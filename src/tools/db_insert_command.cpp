@@ -5,7 +5,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "tools/cursor_table.h"
+#include "tools/component_table.h"
 #include "tools/json_lines_insert.h"
 
 namespace telvora::tools {
@@ -21,8 +21,8 @@ int RunInsert(const std::vector<std::string>& args, std::ostream& out) {
     file.open(path);
     if (!file) throw std::runtime_error("cannot read '" + path + "'");
   }
-  CursorTable opened(table, /*natural_order=*/true, line.Value("password").value_or(""));
-  const std::int64_t count = InsertJsonLines(opened.cursor(), path == "-" ? std::cin : file);
+  ComponentTable opened(table, line.Value("password").value_or(""));
+  const std::int64_t count = InsertJsonLines(opened.table(), path == "-" ? std::cin : file);
   out << count << "\n";
   return kExitSuccess;
 }

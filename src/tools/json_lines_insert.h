@@ -1,21 +1,24 @@
 #pragma once
-// Inserting records from JSON lines, all or nothing.
+// Inserting records from JSON lines through the table component, all or
+// nothing.
 //
 // Each non-blank line is one JSON object mapping field names to values
 // (record_json.h); missing fields take their defaults. Every line is read,
 // converted and validated (required, minimum, maximum) before the first
-// insert, so that a bad line leaves the table untouched. A line that still
-// fails while inserting (a duplicate key, a record locked by another
-// program...) makes the records this call inserted be deleted again, so
-// that the table's records and indexes are as they were.
+// record is appended, so that a bad line is reported without writing
+// anything. The records are then appended in one transaction of the table's
+// database: a line that still fails while posting (a duplicate key, a
+// record locked by another program...) rolls the transaction back, so the
+// table is as it was.
 //
-// REQUIRES: the cursor is open in natural order. One thread.
+// REQUIRES: the table is open in natural order and its database is in no
+// transaction. One thread.
 
 #include <cstdint>
 #include <iosfwd>
 #include <stdexcept>
 
-#include "engine/data_cursor.h"
+#include "dataset/vora_table.h"
 
 namespace telvora::tools {
 
@@ -32,6 +35,6 @@ class InsertLineError : public std::runtime_error {
 };
 
 // Returns the number of records inserted.
-std::int64_t InsertJsonLines(engine::TDataCursor& cursor, std::istream& lines);
+std::int64_t InsertJsonLines(dataset::TVoraTable& table, std::istream& lines);
 
 }  // namespace telvora::tools

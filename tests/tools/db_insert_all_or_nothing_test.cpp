@@ -1,8 +1,8 @@
 // telvora-db insert is all or nothing: a line that cannot be converted or
-// validated stops the insert before anything is written (the table's files
-// stay byte for byte as they were), and a line the engine refuses while
-// inserting (a duplicate key) makes the records inserted before it go
-// again, leaving the same records and index entries.
+// validated stops the insert before anything is written, and a line the
+// engine refuses while posting (a duplicate key) rolls back the transaction
+// the records before it were appended in. Either way the table's files stay
+// byte for byte as they were.
 
 #include <gtest/gtest.h>
 
@@ -96,7 +96,8 @@ TEST_F(DbInsertAllOrNothingTest, ALineThatCannotBeWrittenLeavesTheFilesAsTheyWer
   EXPECT_TABLE_SOUND(dir_ / "T");
 }
 
-TEST_F(DbInsertAllOrNothingTest, ADuplicateKeyTakesBackTheRecordsInsertedBeforeIt) {
+TEST_F(DbInsertAllOrNothingTest, ADuplicateKeyRollsBackTheRecordsAppendedBeforeIt) {
+  const auto bytes_before = telvora::testing::TableFileBytes(dir_.path(), "T");
   const std::vector<std::string> before = Dumps();
   const json info_before = json::parse(RunTool({"info", Table()}).out);
   const struct {
@@ -112,6 +113,7 @@ TEST_F(DbInsertAllOrNothingTest, ADuplicateKeyTakesBackTheRecordsInsertedBeforeI
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("telvora-db: line 3: Vora Engine Error # 9729 ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("(nothing inserted)"), std::string::npos) << r.err;
+    EXPECT_EQ(telvora::testing::TableFileBytes(dir_.path(), "T"), bytes_before);
     EXPECT_EQ(Dumps(), before);
     const json info = json::parse(RunTool({"info", Table()}).out);
     EXPECT_EQ(info["activeRecords"], info_before["activeRecords"]);
