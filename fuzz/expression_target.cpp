@@ -11,6 +11,7 @@
 #include "fuzz_targets.h"
 #include "storage/engine_error.h"
 #include "storage/field_descriptor.h"
+#include "storage/field_specs.h"
 #include "storage/field_types.h"
 #include "storage/record_image.h"
 
@@ -21,17 +22,9 @@ constexpr std::uint32_t kAllFlags = engine::kAllowAggregates | engine::kAllowAll
                                     engine::kAllowExtendedPredicates | engine::kAllowParameters |
                                     engine::kAllowSubSelects;
 
-struct FieldDef {
-  const char* name;
-  std::uint8_t type;
-  std::uint8_t subtype;
-  std::uint8_t size;
-  std::uint8_t decimals;
-};
-
 const std::vector<storage::TFieldDescriptor>& Fields() {
   static const std::vector<storage::TFieldDescriptor> fields = [] {
-    const FieldDef defs[] = {
+    const storage::TFieldSpec specs[] = {
         {"Name", storage::kTypeString, 0, 60, 0},     {"Family", storage::kTypeString, 0, 70, 0},
         {"Tel1", storage::kTypeString, 0, 12, 0},     {"Tel2", storage::kTypeString, 0, 12, 0},
         {"Mobile", storage::kTypeString, 0, 16, 0},   {"Address", storage::kTypeString, 0, 65, 0},
@@ -42,23 +35,7 @@ const std::vector<storage::TFieldDescriptor>& Fields() {
         {"Big", storage::kTypeLargeInt, 0, 0, 0},     {"W", storage::kTypeWord, 0, 0, 0},
         {"Raw", storage::kTypeBytes, 0, 4, 0},        {"Notes", storage::kTypeBlob, storage::kSubtypeMemo, 0, 0},
     };
-    std::vector<storage::TFieldDescriptor> result;
-    std::uint16_t offset = storage::TRecordImage::kHeaderSize;
-    std::uint16_t number = 0;
-    for (const FieldDef& def : defs) {
-      storage::TFieldDescriptor d;
-      d.SetFieldNumber(++number);
-      d.SetName(def.name);
-      d.SetType(def.type);
-      d.SetSubtype(def.subtype);
-      d.SetDeclaredSize(def.size);
-      d.SetDecimals(def.decimals);
-      d.RecomputeStoredLength();
-      d.SetFieldOffset(offset);
-      offset = static_cast<std::uint16_t>(offset + 1 + d.StoredLength());
-      result.push_back(d);
-    }
-    return result;
+    return storage::DescribeLaidOutFields(specs);
   }();
   return fields;
 }

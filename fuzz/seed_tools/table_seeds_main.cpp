@@ -8,7 +8,9 @@
 #include <functional>
 #include <fstream>
 #include <iostream>
+#include <initializer_list>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "engine/open_blob_values.h"
 #include "engine/table_creation_checks.h"
 #include "storage/field_descriptor.h"
+#include "storage/field_specs.h"
 #include "storage/field_types.h"
 #include "storage/record_image.h"
 #include "storage/table_file_names.h"
@@ -27,26 +30,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace telvora;
 
-struct FieldDef {
-  const char* name;
-  std::uint8_t type;
-  std::uint8_t subtype;
-  std::uint16_t size;
-};
-
-std::vector<storage::TFieldDescriptor> Fields(const std::vector<FieldDef>& defs) {
-  std::vector<storage::TFieldDescriptor> fields;
-  std::uint16_t number = 0;
-  for (const FieldDef& def : defs) {
-    storage::TFieldDescriptor d;
-    d.SetFieldNumber(++number);
-    d.SetName(def.name);
-    d.SetType(def.type);
-    d.SetSubtype(def.subtype);
-    d.SetDeclaredSize(def.size);
-    fields.push_back(d);
-  }
-  return fields;
+std::vector<storage::TFieldDescriptor> Fields(std::initializer_list<storage::TFieldSpec> specs) {
+  return storage::DescribeFields(std::span(specs.begin(), specs.size()));
 }
 
 storage::TIndexDescriptor Index(const char* name, std::uint16_t field, bool unique) {

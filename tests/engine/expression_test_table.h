@@ -15,6 +15,7 @@
 #include "engine/expression_parser.h"
 #include "storage/bcd_value.h"
 #include "storage/field_descriptor.h"
+#include "storage/field_specs.h"
 #include "storage/field_types.h"
 #include "storage/record_image.h"
 #include "storage/value_text.h"
@@ -25,17 +26,9 @@ using namespace storage;
 
 inline constexpr const char* kTableName = "PhoneBook";
 
-struct ExpressionField {
-  const char* name;
-  std::uint8_t type;
-  std::uint8_t subtype;
-  std::uint8_t size;
-  std::uint8_t decimals;
-};
-
 inline const std::vector<TFieldDescriptor>& ExpressionFields() {
   static const std::vector<TFieldDescriptor> fields = [] {
-    const ExpressionField defs[] = {
+    const TFieldSpec specs[] = {
         {"Name", kTypeString, 0, 60, 0},    {"Family", kTypeString, 0, 70, 0},
         {"Tel1", kTypeString, 0, 12, 0},    {"Tel2", kTypeString, 0, 12, 0},
         {"Mobile", kTypeString, 0, 16, 0},  {"Address", kTypeString, 0, 65, 0},
@@ -47,23 +40,7 @@ inline const std::vector<TFieldDescriptor>& ExpressionFields() {
         {"Cost", kTypeFloat, kSubtypeMoney, 0, 0}, {"Raw", kTypeBytes, 0, 4, 0},
         {"Notes", kTypeBlob, kSubtypeMemo, 0, 0},
     };
-    std::vector<TFieldDescriptor> result;
-    std::uint16_t offset = TRecordImage::kHeaderSize;
-    std::uint16_t number = 0;
-    for (const ExpressionField& def : defs) {
-      TFieldDescriptor d;
-      d.SetFieldNumber(++number);
-      d.SetName(def.name);
-      d.SetType(def.type);
-      d.SetSubtype(def.subtype);
-      d.SetDeclaredSize(def.size);
-      d.SetDecimals(def.decimals);
-      d.RecomputeStoredLength();
-      d.SetFieldOffset(offset);
-      offset = static_cast<std::uint16_t>(offset + 1 + d.StoredLength());
-      result.push_back(d);
-    }
-    return result;
+    return DescribeLaidOutFields(specs);
   }();
   return fields;
 }

@@ -7,33 +7,14 @@
 #include <vector>
 
 #include "storage/field_descriptor.h"
+#include "storage/field_specs.h"
 #include "storage/field_types.h"
 
 namespace telvora::storage::testing {
 
-struct FieldDef {
-  const char* name;
-  std::uint8_t type;
-  std::uint8_t subtype;
-  std::uint8_t size;
-  std::uint8_t decimals;
-};
+using FieldDef = TFieldSpec;
 
-inline std::vector<TFieldDescriptor> MakeDescriptors(const std::vector<FieldDef>& defs) {
-  std::vector<TFieldDescriptor> descriptors;
-  std::uint16_t number = 0;
-  for (const FieldDef& def : defs) {
-    TFieldDescriptor d;
-    d.SetFieldNumber(++number);
-    d.SetName(def.name);
-    d.SetType(def.type);
-    d.SetSubtype(def.subtype);
-    d.SetDeclaredSize(def.size);
-    d.SetDecimals(def.decimals);
-    descriptors.push_back(d);
-  }
-  return descriptors;
-}
+inline std::vector<TFieldDescriptor> MakeDescriptors(const std::vector<FieldDef>& defs) { return DescribeFields(defs); }
 
 // One field of every storable type, plus auto-increment, money and memo.
 inline const std::vector<FieldDef>& EveryTypeFields() {

@@ -1,0 +1,30 @@
+#include "storage/field_specs.h"
+
+#include "storage/data_file_header.h"
+
+namespace telvora::storage {
+
+std::vector<TFieldDescriptor> DescribeFields(std::span<const TFieldSpec> specs) {
+  std::vector<TFieldDescriptor> descriptors;
+  descriptors.reserve(specs.size());
+  std::uint16_t number = 0;
+  for (const TFieldSpec& spec : specs) {
+    TFieldDescriptor d;
+    d.SetFieldNumber(++number);
+    d.SetName(spec.name);
+    d.SetType(spec.type);
+    d.SetSubtype(spec.subtype);
+    d.SetDeclaredSize(spec.size);
+    d.SetDecimals(spec.decimals);
+    descriptors.push_back(d);
+  }
+  return descriptors;
+}
+
+std::vector<TFieldDescriptor> DescribeLaidOutFields(std::span<const TFieldSpec> specs) {
+  std::vector<TFieldDescriptor> descriptors = DescribeFields(specs);
+  AssignRecordLayout(descriptors);
+  return descriptors;
+}
+
+}  // namespace telvora::storage
