@@ -84,9 +84,9 @@ void TDataCursor::Write(const std::function<void()>& op) {
 }
 
 void TDataCursor::FlushWrite() {
-  table_->Flush({.force_data_header = true,
-                 .force_blob_header = table_->HasBlobFile(),
-                 .force_index_header = true});
+  table_->FlushModification({.force_data_header = true,
+                             .force_blob_header = table_->HasBlobFile(),
+                             .force_index_header = true});
   CopyCounters();
 }
 

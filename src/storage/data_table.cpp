@@ -461,6 +461,16 @@ void TDataTable::Flush(const TTableFlushOptions& options) {
   }
 }
 
+void TDataTable::FlushModification(const TTableFlushOptions& options) {
+  if (!exclusive_ || read_only_ || in_transaction_) {
+    Flush(options);
+    return;
+  }
+  if (options.force_data_header) data_.MarkModified();
+  if (options.force_index_header) index_.MarkModified();
+  if (options.force_blob_header && HasBlobFile()) blob_.MarkModified();
+}
+
 void TDataTable::DropCaches() {
   data_.DropCache();
   index_.DropPermanentPages();

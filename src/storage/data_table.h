@@ -181,6 +181,13 @@ class TDataTable : public TTableFileOwner {
   // Writes what is modified (see TTableFlushOptions). Nothing for a
   // read-only table; only marks the forced headers in a transaction.
   void Flush(const TTableFlushOptions& options = {});
+  // The flush that ends a cursor's modifying operation. A shared table
+  // writes what changed now, inside the writer's lock, so the change
+  // counters other programs compare have moved on when the lock goes. An
+  // exclusive table has no one to tell: it only marks the forced headers
+  // modified (their counters move on in memory), and its caches reach the
+  // files when they make room, when the table is closed, or on a Flush.
+  void FlushModification(const TTableFlushOptions& options);
   // Forgets cached records, permanent index pages and BLOB blocks.
   void DropCaches();
 

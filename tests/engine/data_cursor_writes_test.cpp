@@ -246,6 +246,56 @@ TEST_F(DataCursorWritesTest, DuplicateKeyChangesNoFile) {
   EXPECT_TABLE_SOUND(TablePath());
 }
 
+// An exclusive table writes its changes when its caches make room and when
+// it is closed, not after each operation: every change must still be in the
+// files once the last cursor has closed it. 300 records overflow the record
+// and index page caches several times over.
+TEST_F(DataCursorWritesTest, AnExclusiveTableKeepsEveryChangeWhenClosed) {
+  constexpr int kRecords = 300;
+  {
+    TDataCursor cursor(*directory_);
+    cursor.SetTableName(kTable);
+    cursor.SetExclusive(true);
+    cursor.OpenCursor();
+    cursor.SelectIndex("ByName");
+    for (int i = 0; i < kRecords; ++i) {
+      std::vector<std::uint8_t> record = NewRecord(cursor, "N" + std::to_string(i), i);
+      cursor.InsertRecord(record, false);
+    }
+    std::vector<std::uint8_t> buffer;
+    for (int i = 0; i < kRecords; i += 3) {  // every third record gets value -i
+      ASSERT_TRUE(FindName(cursor, "N" + std::to_string(i), buffer));
+      ASSERT_EQ(cursor.GetCurrentRecord(buffer, true), 0);
+      storage::TRecordImage(buffer).SetInteger(Layout(cursor, kValue), -i);
+      cursor.ModifyRecord(buffer, true, false);
+    }
+    for (int i = 1; i < kRecords; i += 3) {  // and the one after it goes
+      ASSERT_TRUE(FindName(cursor, "N" + std::to_string(i), buffer));
+      cursor.DeleteRecord(buffer, false);
+    }
+  }
+  TDataSession reader_session;
+  TDataDirectory& reader_directory = reader_session.OpenDirectory("Reader", dir_.path().string());
+  {
+    TDataCursor reader(reader_directory);
+    reader.SetTableName(kTable);
+    reader.OpenCursor();
+    reader.SelectIndex("ByName");
+    EXPECT_EQ(reader.GetRecordCount(), kRecords - kRecords / 3);
+    std::vector<std::uint8_t> buffer;
+    for (int i = 0; i < kRecords; ++i) {
+      SCOPED_TRACE(i);
+      const bool found = FindName(reader, "N" + std::to_string(i), buffer);
+      ASSERT_EQ(found, i % 3 != 1);
+      if (found) {
+        EXPECT_EQ(ValueIn(reader, buffer), i % 3 == 0 ? -i : i);
+      }
+    }
+  }
+  reader_session.CloseDirectory(reader_directory);
+  EXPECT_TABLE_SOUND(TablePath());
+}
+
 // A second program: opens the table and runs body on a cursor on its first
 // record; replies 1 once done with the body, and ends when the parent closes.
 int OtherProgram(const std::string& folder, TLockProtocol protocol, Channel& channel,
