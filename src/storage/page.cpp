@@ -132,6 +132,12 @@ void TPage::RecomputeCompression() {
   }
 }
 
+void TPage::RecomputePackedSize() {
+  packed_size_ = 0;
+  if (!IsCompressedLeaf()) return;
+  for (int i = 0; i < count_; ++i) packed_size_ += DiskEntrySize(i);
+}
+
 std::size_t TPage::DiskEntrySize(int i) const {
   const std::size_t k = format_.key_length;
   if (IsBranch()) return k + kEntryPointerLength + (format_.HasSubtreeCounts() ? kEntryCountLength : 0);

@@ -99,6 +99,10 @@ class TPage {
   // The entries' d, t and the packed size of a compressed leaf (0 for every
   // other page).
   void RecomputeCompression();
+  // The packed size from the entries' d and t as they stand, for a page
+  // whose counts were read from the file (0 for every page but a compressed
+  // leaf).
+  void RecomputePackedSize();
   // Bytes entry i takes on disk under the current d and t.
   std::size_t DiskEntrySize(int i) const;
 

@@ -131,11 +131,11 @@ void UnpackPage(std::span<const std::uint8_t, kIndexPageSize> image, TPage& page
   const bool branch = page.IsBranch();
   for (int i = 0; i < count; ++i) {
     std::int32_t subtree = 1;
+    std::uint8_t d = 0;
+    std::uint8_t t = 0;
     if (branch || format.compression == 0) {
       take(key.data(), k);
     } else {
-      std::uint8_t d = 0;
-      std::uint8_t t = 0;
       if (format.compression == 1 || format.compression == 3) take(&d, 1);
       if (format.compression == 2 || format.compression == 3) take(&t, 1);
       const std::size_t zone_end = TrailingZoneStart(format, 0);
@@ -157,9 +157,16 @@ void UnpackPage(std::span<const std::uint8_t, kIndexPageSize> image, TPage& page
     const std::int32_t pointer = take_int();
     if (branch) subtree = format.HasSubtreeCounts() ? take_int() : 0;
     page.InsertEntry(i, key.data(), pointer, subtree);
+    // A compressed leaf keeps the counts it was stored with: working them
+    // out again from the keys cost a third of an index search's time.
+    if (page.IsCompressedLeaf()) page.SetCompressionCounts(i, d, t);
     previous.swap(key);
   }
-  page.RecomputeCompression();
+  if (page.IsCompressedLeaf()) {
+    page.RecomputePackedSize();
+  } else {
+    page.RecomputeCompression();
+  }
 }
 
 }  // namespace telvora::storage
