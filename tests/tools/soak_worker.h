@@ -16,6 +16,7 @@
 // is a fault: the worker prints it and ends with kWorkerFault. Every record
 // it reads must look like one the workers write.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -60,6 +61,7 @@ inline constexpr std::uint16_t kLockWaitTime = 5;
 // The table is kept near this size: large enough for index pages to split
 // and merge, small enough that records are often shared.
 inline constexpr int kTargetRecords = 200;
+inline constexpr int kHotRecords = 8;
 
 struct WorkerPlan {
   int id = 0;
@@ -134,8 +136,8 @@ class SoakWorker {
   int Step() {
     const int live = LiveRecords();
     const int dice = static_cast<int>(random_() % 100);
-    const int appends = live < kTargetRecords ? 30 : 10;
-    const int deletes = live < kTargetRecords / 2 ? 3 : 10;
+    const int appends = live < kTargetRecords ? 30 : 5;
+    const int deletes = live < kTargetRecords / 2 ? 3 : 12;
     Op op = kIndexChange;
     int bound = appends;
     if (dice < bound) {
@@ -219,16 +221,19 @@ class SoakWorker {
     return text;
   }
 
-  // Stands on a random record, by position or by a name this worker
-  // appended; false when there is none.
+  // Stands on a record: one of the first few in the current order (which
+  // every worker goes for, so that they meet), any one by position, or one
+  // this worker appended, found by name; false when there is none.
   bool GoToSomeRecord() {
-    if (!own_names_.empty() && random_() % 3 == 0) {
+    const std::uint32_t way = random_() % 3;
+    if (way == 0 && !own_names_.empty()) {
       return table_.Locate("Name", dataset::TVariant{own_names_[random_() % own_names_.size()]}, {});
     }
     const int count = table_.RecordCount();
     if (count == 0) return false;
+    const int reach = way == 1 ? std::min(count, kHotRecords) : count;
     table_.First();
-    table_.MoveBy(static_cast<int>(random_() % static_cast<std::uint32_t>(count)));
+    table_.MoveBy(static_cast<int>(random_() % static_cast<std::uint32_t>(reach)));
     return !table_.IsEmpty();
   }
 
