@@ -2,19 +2,21 @@
 // component for a bounded time, half of them under the pessimistic lock
 // protocol and half under the optimistic one, appending, incrementing a
 // counter in any record, deleting, browsing, filtering and searching
-// (soak_worker.h). Afterwards the table verifies, the independent checker
-// finds it sound, and it holds exactly what the acknowledged writes say
-// (soak_model.h). TELVORA_SOAK_SECONDS sets the time (60 by default),
+// (soak_worker.h). Every few seconds the table verifies as it stands;
+// afterwards it verifies, the independent checker finds it sound, and it
+// holds exactly what the acknowledged writes say (soak_model.h). TELVORA_SOAK_SECONDS sets the time (60 by default),
 // TELVORA_SOAK_WORKERS the number of programs (4).
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db_tool_runner.h"
@@ -25,6 +27,7 @@
 #include "support/env_number.h"
 #include "support/table_check.h"
 #include "support/temp_dir.h"
+#include "tools/db_verify_command.h"
 
 namespace telvora::tools {
 namespace {
@@ -37,6 +40,8 @@ using telvora::testing::Channel;
 using telvora::testing::ChildProcess;
 using testing::JsonLines;
 using testing::RunTool;
+
+constexpr std::chrono::seconds kLiveCheckPause{3};
 
 std::vector<StoredRecord> DumpedRecords(const fs::path& table) {
   const testing::Outcome dump = RunTool({"dump", table.string()});
@@ -123,6 +128,23 @@ TEST(SharedTableSoakTest, ProgramsSharingThePhoneBookLeaveItSoundAndAsAcknowledg
   }
   for (auto& worker : workers) worker->channel().Send(soak::kGo);
 
+  // While they work, the table is checked now and then as it stands: every
+  // write is whole under the write lock, so a reader holding the shared
+  // lock must never see a half-made change.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int live_checks = 0;
+  int live_problems = 0;
+  while (std::chrono::steady_clock::now() + kLiveCheckPause < end) {
+    std::this_thread::sleep_for(kLiveCheckPause);
+    const std::vector<TableProblem> problems =
+        VerifyTableAt(TableArgument{folder.string(), std::string(engine::kPhoneBookTableName)}, "");
+    ++live_checks;
+    live_problems += static_cast<int>(problems.size());
+    for (std::size_t i = 0; i < problems.size() && i < 5; ++i) {
+      ADD_FAILURE() << "check " << live_checks << " while the workers write: " << problems[i].Text();
+    }
+  }
+
   soak::WorkerCounts total;
   for (std::size_t i = 0; i < workers.size(); ++i) {
     Channel& channel = workers[i]->channel();
@@ -162,7 +184,8 @@ TEST(SharedTableSoakTest, ProgramsSharingThePhoneBookLeaveItSoundAndAsAcknowledg
   }
   summary << " operations " << operations << "; conflicts: in use " << total.in_use << ", changed or deleted "
           << total.changed << "; acknowledged writes " << total.acknowledged << "; final records " << stored.size()
-          << " (model " << model.LiveRecords() << "); faults " << faults.size();
+          << " (model " << model.LiveRecords() << "); faults " << faults.size() << "; checks while writing "
+          << live_checks << ", problems " << live_problems;
   std::cout << summary.str() << "\n";
 }
 
