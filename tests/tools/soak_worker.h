@@ -66,6 +66,9 @@ inline constexpr int kHotRecords = 8;
 struct WorkerPlan {
   int id = 0;
   bool optimistic = false;
+  // Every read takes the shared lock and looks for changes, instead of only
+  // the reads that have to go to the file.
+  bool strict_change_detection = false;
   std::uint32_t seed = 0;
   int seconds = 0;
   std::filesystem::path folder;
@@ -107,6 +110,7 @@ class SoakWorker {
                                             : dataset::TLockProtocol::lpPessimistic);
     session.SetLockRetryCount(kLockRetryCount);
     session.SetLockWaitTime(kLockWaitTime);
+    session.SetStrictChangeDetection(plan.strict_change_detection);
     table_.SetDatabaseName(plan.folder.string());
     table_.SetTableName(std::string(engine::kPhoneBookTableName));
   }
@@ -192,8 +196,9 @@ class SoakWorker {
   };
 
   int Fault(Op op, const std::string& what) {
-    std::fprintf(stderr, "%s (%s) %s: %s\n", WorkerTag(plan_.id).c_str(),
-                 plan_.optimistic ? "optimistic" : "pessimistic", kOpNames[op], what.c_str());
+    std::fprintf(stderr, "%s (%s%s) %s: %s\n", WorkerTag(plan_.id).c_str(),
+                 plan_.optimistic ? "optimistic" : "pessimistic", plan_.strict_change_detection ? ", strict" : "",
+                 kOpNames[op], what.c_str());
     return kWorkerFault;
   }
 
