@@ -6,8 +6,9 @@
 // Every record it appends is named "w<worker>-<seq>", so names are unique
 // across the programs, and carries a counter in Address ("0" at first). An
 // increment reads the counter in Edit and posts counter + 1, with Tel2 set
-// to the worker's tag and a fresh Mobile. Each write whose Post or Delete
-// returned goes to the worker's journal as one line:
+// to the worker's tag and a fresh Mobile; one in ten is cancelled instead,
+// and one delete in three starts as an edit. Each write whose Post or
+// Delete returned goes to the worker's journal as one line:
 //   A name family tel1        appended (Address "0", Tel2 and Mobile empty)
 //   I name counter tel2 mobile the post that set the counter to this value
 //   D name counter             deleted while its counter read this value
@@ -273,14 +274,27 @@ class SoakWorker {
     table_.FieldByName("Tel2").SetAsString(WorkerTag(plan_.id));
     table_.FieldByName("Mobile").SetAsString(mobile);
     MaybeThink();
+    if (random_() % 10 == 0) {
+      // A change given up leaves the record as it was, and unlocked.
+      table_.Cancel();
+      return;
+    }
     table_.Post();
     Acknowledge("I " + name + " " + std::to_string(counter + 1) + " " + WorkerTag(plan_.id) + " " + mobile);
   }
 
+  // From browsing, or from an edit begun and then thought better of (the
+  // record as the edit read it is the one deleted).
   void Delete() {
     if (!GoToSomeRecord()) return;
+    const bool editing = random_() % 3 == 0;
+    if (editing) table_.Edit();
     const std::int64_t counter = CheckCurrent();
     const std::string name = Text("Name");
+    if (editing) {
+      table_.FieldByName("Address").SetAsString(std::to_string(counter + 1));
+      MaybeThink();
+    }
     table_.Delete();
     Acknowledge("D " + name + " " + std::to_string(counter));
   }
