@@ -21,13 +21,12 @@
 #include <vector>
 
 #include "storage/index_page_cache.h"
+#include "storage/table_changed.h"
 #include "storage/index_tree.h"
 
 namespace telvora::engine {
 
-// A read found that another program changed the table; the caches it made
-// stale are dropped already.
-struct ETableChanged {};
+using storage::ETableChanged;
 
 inline constexpr int kMaxIndexDepth = 64;
 

@@ -242,8 +242,16 @@ bool TDataTable::LockRecord(std::int32_t n) {
   if (n < 1) Raise(VORA_RECLOCKFAILED);
   if (table_locked_ && held_records_.contains(n)) return false;
   const auto offset = RecordLockOffset(static_cast<std::uint32_t>(n));
+  const bool strict = settings_.StrictChangeDetection;
+  // Under strict change detection the operation asking for the lock holds
+  // the shared lock already and trusts its caches because of it. A failed
+  // attempt gives that lock up, so that the record's holder can post, and
+  // then it must be taken back (noting any change) before the next attempt:
+  // otherwise the caller would compare the record it read with caches that
+  // missed the holder's post, and edit over it.
+  const bool keep_shared = strict && shared_lock_held_;
   bool changed = false;
-  if (!settings_.StrictChangeDetection) changed = SharedLock();
+  if (!strict) changed = SharedLock();
   last_record_lock_attempts_ = 0;
   for (std::uint32_t retries = 0;; ++retries) {
     ++last_record_lock_attempts_;
@@ -255,7 +263,11 @@ bool TDataTable::LockRecord(std::int32_t n) {
     SharedUnlock();
     if (retries >= settings_.LockRetryCount) Raise(VORA_RECLOCKFAILED);
     std::this_thread::sleep_for(std::chrono::milliseconds(settings_.LockWaitTime));
-    if (!settings_.StrictChangeDetection && !changed) changed = SharedLock();
+    if (keep_shared) {
+      changed = SharedLock() || changed;
+    } else if (!strict && !changed) {
+      changed = SharedLock();
+    }
   }
 }
 

@@ -7,6 +7,8 @@
 // change counters of the three headers:
 //   - record locks (one byte per record on the data file), retried
 //     LockRetryCount times LockWaitTime apart, 10258 when they run out;
+//     between attempts the shared lock is let go (so the record's holder
+//     can post) and taken again, noting the changes made meanwhile;
 //   - the shared (read) lock: one random byte on the index file and one on
 //     the BLOB file; it runs change detection;
 //   - the write lock: the table semaphore, then the index and BLOB write

@@ -7,6 +7,7 @@
 
 #include "storage/byte_image.h"
 #include "storage/storage_errors.h"
+#include "storage/table_changed.h"
 
 namespace telvora::storage {
 namespace {
@@ -59,7 +60,9 @@ class TDataPageStream {
     }
     if (next == 0) Corrupt();
     TPage* page = cache_.GetPage(next);
-    if (page == nullptr) Corrupt();
+    // No page: reading it found the table changed by another program, which
+    // says nothing about the chain; the caller starts again.
+    if (page == nullptr) throw ETableChanged{};
     if (page->kind() != PageKind::Data || page->freed()) {
       cache_.ReleasePage(page);
       Corrupt();

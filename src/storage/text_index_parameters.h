@@ -47,7 +47,9 @@ void AddToCharacterSet(TCharacterSet& set, std::uint8_t c);
 // the chain is not a data page, 9479 when the file is full.
 void WriteTextIndexParameters(TIndexPageCache& cache, const TTextIndexParameters& parameters);
 // The stored parameters; nullopt when the text index has no data page.
-// Raises 8965 for a chain that ends early or holds lengths that cannot be.
+// Raises 8965 for a chain that ends early or holds lengths that cannot be;
+// throws ETableChanged (storage/table_changed.h) when reading a page of the
+// chain found the table changed by another program.
 std::optional<TTextIndexParameters> ReadTextIndexParameters(TIndexPageCache& cache);
 
 }  // namespace telvora::storage

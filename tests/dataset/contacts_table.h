@@ -114,6 +114,7 @@ class ContactsTest : public ::testing::Test {
     Session().SetActive(false);
     Session().SetLockRetryCount(TVoraSession::kDefaultLockRetryCount);
     Session().SetLockWaitTime(TVoraSession::kDefaultLockWaitTime);
+    Session().SetStrictChangeDetection(false);
   }
 
   // A table component on the folder's contacts table (closed).

@@ -1,11 +1,15 @@
 // Two table components on one table in two programs: a posted edit of one
-// shows in the other after a refresh, and a record the other program holds
+// shows in the other after a refresh, a record the other program holds
 // for editing fails the edit start with 10258 through OnEditError, whose
-// answer decides between failing and trying again.
+// answer decides between failing and trying again, and an edit start that
+// waited for the other program's lock finds the record that program posted
+// meanwhile changed (8708) instead of editing what it read before.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "contacts_table.h"
 #include "storage/engine_error.h"
@@ -114,6 +118,55 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LockConflictCase{"Fail", TDataAction::daFail, "error 10258", TDataSetState::Browsing, 1},
                       LockConflictCase{"RetryAfterRelease", TDataAction::daRetry, "editing", TDataSetState::Editing, 1}),
     [](const ::testing::TestParamInfo<LockConflictCase>& p) { return std::string(p.param.label); });
+
+// With either change detection: under the strict one the edit start's
+// operation holds the shared lock and trusts its caches, so the record lock
+// it waited for must not let it compare the record against caches that
+// missed the other program's post.
+class EditAfterWaitingForLock : public SharedTable, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EditAfterWaitingForLock, FindsTheRecordTheOtherProgramPostedChanged) {
+  ChildProcess child([this](Channel& channel) {
+    auto table = MakeTable();
+    table->Open();
+    table->Edit();  // holds the first record's lock
+    channel.Send(kGo);
+    // The parent is in its edit start meanwhile, trying the lock again and
+    // again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    table->FieldByName("Tel1").SetAsString("999");
+    table->Post();
+    channel.Send(kDone);
+    channel.Receive();  // until the parent lets go
+    return 0;
+  });
+  Session().SetStrictChangeDetection(GetParam());
+  Session().SetLockRetryCount(150);
+  Session().SetLockWaitTime(20);
+  auto table = MakeTable();
+  table->Open();
+  ASSERT_EQ(table->FieldByName("Tel1").AsString(), "111");
+  ASSERT_EQ(child.channel().Receive(), kGo);
+  std::string outcome = "editing";
+  try {
+    table->Edit();
+  } catch (const storage::EVoraEngineError& e) {
+    outcome = "error " + std::to_string(e.EngineCode);
+  }
+  EXPECT_EQ(outcome, "error 8708");
+  EXPECT_EQ(table->State(), TDataSetState::Browsing);
+  table->Cancel();
+  ASSERT_EQ(child.channel().Receive(), kDone);
+  table->Refresh();
+  table->Edit();
+  EXPECT_EQ(table->FieldByName("Tel1").AsString(), "999");
+  table->Cancel();
+  table.reset();
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ChangeDetection, EditAfterWaitingForLock, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "OnRead"; });
 
 }  // namespace
 }  // namespace telvora::dataset::testing

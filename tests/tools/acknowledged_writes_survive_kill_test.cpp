@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -30,6 +29,7 @@
 #include "storage/record_image.h"
 #include "storage/sample_tables.h"
 #include "support/child_process.h"
+#include "support/env_number.h"
 #include "support/table_check.h"
 #include "support/temp_dir.h"
 #include "tools/db_tool.h"
@@ -191,12 +191,6 @@ int Differences(const Rows& a, const Rows& b) {
   return count;
 }
 
-int KillsWanted() {
-  const char* text = std::getenv("TELVORA_CRASH_KILLS");
-  const int kills = text != nullptr ? std::atoi(text) : 0;
-  return kills > 0 ? kills : kDefaultKills;
-}
-
 TEST(AcknowledgedWritesSurviveKillTest, EveryKillLeavesASoundOrRepairableTableWithNoAcknowledgedWriteLost) {
   telvora::testing::TempDir dir;
   const TableArgument table{dir.path().string(), kTable};
@@ -210,7 +204,7 @@ TEST(AcknowledgedWritesSurviveKillTest, EveryKillLeavesASoundOrRepairableTableWi
     session.CloseDirectory(directory);
   }
 
-  const int kills_wanted = KillsWanted();
+  const int kills_wanted = telvora::testing::PositiveEnvNumber("TELVORA_CRASH_KILLS", kDefaultKills);
   std::mt19937 random(20261210);
   Rows model;
   int kills = 0;
