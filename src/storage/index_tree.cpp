@@ -188,7 +188,7 @@ void TIndexTree::AddKey(const std::uint8_t* key, std::int32_t record_number) {
   {
     Pinned leaf(*this, path_[leaf_level].page);
     leaf->InsertEntry(position, key, record_number, 1);
-    leaf->RecomputeCompression();
+    leaf->RecomputeCompressionAfterInsert(position);
     leaf->set_modified(true);
     overfull = leaf->Overfull();
   }
@@ -284,8 +284,7 @@ bool TIndexTree::DeleteKey(const std::uint8_t* key) {
   int capacity = 0;
   {
     Pinned leaf(*this, path_[leaf_level].page);
-    leaf->RemoveEntries(entry, 1);
-    leaf->RecomputeCompression();
+    leaf->RemoveEntryKeepingCompression(entry);
     leaf->set_modified(true);
     remaining = leaf->count();
     compressed = leaf->IsCompressedLeaf();

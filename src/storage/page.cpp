@@ -97,38 +97,69 @@ void TPage::RemoveEntries(int at, int n) {
 
 void TPage::ReplaceKey(int i, const std::uint8_t* key) { std::memmove(MutableKey(i), key, format_.key_length); }
 
-void TPage::RecomputeCompression() {
-  packed_size_ = 0;
+// Entry i's d and t as the writer packs them: the bytes it shares with
+// entry i-1 (at most kMaxCompressedRun), then the zeros ending the rest of
+// its key before the record-id suffix, which is always stored.
+void TPage::ComputeCompressionCounts(int i) {
   const std::size_t k = format_.key_length;
-  const bool compressed = IsCompressedLeaf();
   const bool leading = format_.compression == 1 || format_.compression == 3;
   const bool trailing = format_.compression == 2 || format_.compression == 3;
-  // The zeros counted by t lie before the record-id suffix, which is always
-  // stored.
   const std::size_t zone_end =
       format_.HasRecordIdSuffix() && k >= kEntryPointerLength ? k - kEntryPointerLength : k;
+  const std::uint8_t* key = Key(i);
+  std::size_t d = 0;
+  if (leading && i > 0) {
+    const std::uint8_t* previous = Key(i - 1);
+    while (d < k && d < static_cast<std::size_t>(kMaxCompressedRun) && key[d] == previous[d]) ++d;
+  }
+  std::size_t t = 0;
+  if (trailing && d < zone_end) {
+    while (t < zone_end - d && t < static_cast<std::size_t>(kMaxCompressedRun) && key[zone_end - 1 - t] == 0) ++t;
+  }
+  SetCompressionCounts(i, static_cast<int>(d), static_cast<int>(t));
+}
+
+void TPage::RecomputeCompression() {
+  packed_size_ = 0;
+  const bool compressed = IsCompressedLeaf();
   for (int i = 0; i < count_; ++i) {
-    int d = 0;
-    int t = 0;
     if (compressed) {
-      const std::uint8_t* key = Key(i);
-      if (leading && i > 0) {
-        const std::uint8_t* previous = Key(i - 1);
-        std::size_t same = 0;
-        while (same < k && same < static_cast<std::size_t>(kMaxCompressedRun) && key[same] == previous[same]) ++same;
-        d = static_cast<int>(same);
-      }
-      if (trailing && static_cast<std::size_t>(d) < zone_end) {
-        std::size_t zeros = 0;
-        while (zeros < zone_end - static_cast<std::size_t>(d) && zeros < static_cast<std::size_t>(kMaxCompressedRun) &&
-               key[zone_end - 1 - zeros] == 0) {
-          ++zeros;
-        }
-        t = static_cast<int>(zeros);
-      }
+      ComputeCompressionCounts(i);
+      packed_size_ += DiskEntrySize(i);
+    } else {
+      SetCompressionCounts(i, 0, 0);
     }
-    SetCompressionCounts(i, d, t);
-    if (compressed) packed_size_ += DiskEntrySize(i);
+  }
+}
+
+void TPage::RecomputeCompressionAfterInsert(int at) {
+  assert(at >= 0 && at < count_);
+  if (!IsCompressedLeaf()) return;  // the new entry's counts are 0 already
+  // The entry after the new one was packed against a different neighbour.
+  const bool next = at + 1 < count_;
+  if (next) packed_size_ -= DiskEntrySize(at + 1);
+  ComputeCompressionCounts(at);
+  packed_size_ += DiskEntrySize(at);
+  if (next) {
+    ComputeCompressionCounts(at + 1);
+    packed_size_ += DiskEntrySize(at + 1);
+  }
+}
+
+void TPage::RemoveEntryKeepingCompression(int at) {
+  assert(at >= 0 && at < count_);
+  if (!IsCompressedLeaf()) {
+    RemoveEntries(at, 1);
+    return;
+  }
+  packed_size_ -= DiskEntrySize(at);
+  const bool next = at + 1 < count_;
+  if (next) packed_size_ -= DiskEntrySize(at + 1);
+  RemoveEntries(at, 1);
+  if (next) {
+    // The old next entry now follows the removed one's predecessor.
+    ComputeCompressionCounts(at);
+    packed_size_ += DiskEntrySize(at);
   }
 }
 

@@ -99,6 +99,12 @@ class TPage {
   // The entries' d, t and the packed size of a compressed leaf (0 for every
   // other page).
   void RecomputeCompression();
+  // The same after one change, for a page whose counts and packed size
+  // were right before it: only the entries next to the change are worked
+  // out again. After InsertEntry(at, ...):
+  void RecomputeCompressionAfterInsert(int at);
+  // Removes entry `at` and works out again the entry that moves up.
+  void RemoveEntryKeepingCompression(int at);
   // The packed size from the entries' d and t as they stand, for a page
   // whose counts were read from the file (0 for every page but a compressed
   // leaf).
@@ -124,6 +130,7 @@ class TPage {
   std::span<const std::uint8_t> Data() const;
 
  private:
+  void ComputeCompressionCounts(int i);
   std::size_t Stride() const { return format_.key_length + kEntryExtra; }
   std::uint8_t* Entry(int i) { return entries_.data() + static_cast<std::size_t>(i) * Stride(); }
   const std::uint8_t* Entry(int i) const { return entries_.data() + static_cast<std::size_t>(i) * Stride(); }
