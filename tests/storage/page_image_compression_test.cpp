@@ -55,6 +55,17 @@ TPage Leaf(const TPageFormat& format, const std::vector<Key>& keys) {
   return page;
 }
 
+// The page as a reader gets it from the file: packed into its image and
+// unpacked again.
+TPage ReadBack(const TPage& page) {
+  Image image{};
+  PackPage(page, image, "Pages");
+  TPage back;
+  back.Reset(7, page.format());
+  UnpackPage(image, back, "Pages");
+  return back;
+}
+
 struct LayoutCase {
   const char* name;
   std::size_t k;
@@ -189,11 +200,7 @@ TEST(PageImageTest, RandomLeavesRoundTripUnderEveryCompression) {
         }
         std::sort(keys.begin(), keys.end());
         TPage page = Leaf(Format(k, unique, compression), keys);
-        Image image{};
-        PackPage(page, image, "Pages");
-        TPage back;
-        back.Reset(7, page.format());
-        UnpackPage(image, back, "Pages");
+        const TPage back = ReadBack(page);
         ASSERT_EQ(back.count(), page.count());
         for (int i = 0; i < page.count(); ++i) {
           ASSERT_EQ(Key(back.Key(i), back.Key(i) + k), keys[static_cast<std::size_t>(i)])
@@ -249,11 +256,7 @@ TEST(PageImageTest, SingleInsertsAndRemovalsKeepTheCountsOfAFullRecount) {
         keys.pop_back();
         page.RemoveEntryKeepingCompression(page.count() - 1);
       }
-      Image image{};
-      PackPage(page, image, "Pages");
-      TPage back;
-      back.Reset(7, page.format());
-      UnpackPage(image, back, "Pages");
+      const TPage back = ReadBack(page);
       ASSERT_EQ(back.packed_size(), page.packed_size());
       for (int i = 0; i < page.count(); ++i) {
         ASSERT_EQ(back.Leading(i), page.Leading(i));
