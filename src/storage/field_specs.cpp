@@ -8,14 +8,14 @@ std::vector<TFieldDescriptor> DescribeFields(std::span<const TFieldSpec> specs) 
   std::vector<TFieldDescriptor> descriptors;
   descriptors.reserve(specs.size());
   std::uint16_t number = 0;
-  for (const TFieldSpec& spec : specs) {
+  for (const TFieldSpec& field : specs) {
     TFieldDescriptor d;
     d.SetFieldNumber(++number);
-    d.SetName(spec.name);
-    d.SetType(spec.type);
-    d.SetSubtype(spec.subtype);
-    d.SetDeclaredSize(spec.size);
-    d.SetDecimals(spec.decimals);
+    d.SetName(field.name);
+    d.SetType(field.type);
+    d.SetSubtype(field.subtype);
+    d.SetDeclaredSize(field.size);
+    d.SetDecimals(field.decimals);
     descriptors.push_back(d);
   }
   return descriptors;
