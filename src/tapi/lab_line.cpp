@@ -158,11 +158,17 @@ std::vector<LabLine::Change> LabLine::Progress(HCALL call) const {
   return changes;
 }
 
+void LabLine::SetDialToneDelay(int delay_ms) {
+  std::lock_guard lock(mu_);
+  dial_tone_delay_ms_ = delay_ms;
+}
+
 LONG LabLine::MakeCall(DWORD request, HCALL call, const std::string& address, const CallRequest& params) {
   std::lock_guard lock(mu_);
   std::vector<Change> changes =
-      address.empty() ? std::vector<Change>{{call, {LINECALLSTATE_DIALTONE, LINEDIALTONEMODE_NORMAL, 0}}}
-                      : Progress(call);
+      address.empty()
+          ? std::vector<Change>{{call, {LINECALLSTATE_DIALTONE, LINEDIALTONEMODE_NORMAL, dial_tone_delay_ms_}}}
+          : Progress(call);
   return Respond(LabOp::kMakeCall, request, std::move(changes),
                  "MakeCall " + address + " media=" + std::to_string(params.media_mode));
 }

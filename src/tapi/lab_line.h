@@ -64,6 +64,9 @@ class LabLine : public LineDevice {
   // ---- scripting ----
   void QueueReply(LabOp op, LabReply reply);       // used once, first queued first
   void SetOutgoingProgress(std::vector<LabStep> steps);  // for every later dial
+  // How long after its make-call reply a call made without a number (off
+  // hook) reports its dial tone; 0 by default. A real exchange may be slow.
+  void SetDialToneDelay(int delay_ms);
   void SetOpenResult(LONG result);
 
   // ---- the far side ----
@@ -122,6 +125,7 @@ class LabLine : public LineDevice {
   LONG open_result_ = 0;
   std::map<LabOp, std::deque<LabReply>> replies_;
   std::vector<LabStep> progress_;
+  int dial_tone_delay_ms_ = 0;
   std::vector<std::string> log_;
   std::vector<std::uint8_t> config_;
   DelayedRunner runner_;

@@ -326,6 +326,9 @@ class TelPhone : public TTEL_ComponentVCL {
   std::int64_t last_fax_tone_ms_ = 0;
   std::function<std::int64_t()> clock_;
   std::vector<tapi::HCALL> pickup_list_;
+  // Pick-up calls whose make-call reply came before their first state: the
+  // service refuses to dial a call without one, so their dial waits for it.
+  std::vector<tapi::HCALL> pickups_awaiting_state_;
   // The last display text sent: TAPI reads it while the request runs.
   std::string display_bytes_;
   enum class THookReport { kNone, kOnHook, kOffHook };

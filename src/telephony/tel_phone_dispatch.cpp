@@ -262,7 +262,11 @@ void TelPhone::HandleCallState(HCALL call, DWORD tapi_state, DWORD mode) {
     DeallocateCall(current);
   } else if ((next == csRemotePartyDisconnected || next == csBusy || next == csNoDialTone) && auto_disconnect_) {
     Hangup();
+  } else if (std::erase(pickups_awaiting_state_, call) > 0) {
+    const TCallEntry* entry = calls_.Find(call);
+    ContinuePickUp(call, entry != nullptr ? entry->CallParam : 0);
   }
+  std::erase(pickups_awaiting_state_, call);  // a call that ended waits no more
 }
 
 }  // namespace telvora::telephony

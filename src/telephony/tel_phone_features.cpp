@@ -133,7 +133,16 @@ int TelPhone::PickUp(int CallParam) {
 // The pick-up call exists: take it off hook by dialling nothing. Its
 // dialing state is not reported, as no number is being dialled.
 void TelPhone::ContinuePickUp(HCALL call, int call_param) {
+  // The service reports the make-call's reply and the new call's first
+  // state from different moments of its work, so the reply may come first;
+  // a call without a state cannot be dialled yet, and the dial then waits
+  // for that state (HandleCallState).
+  const bool has_state = calls_.Contains(call);
   calls_.SetCallParam(call, call_param, initial_ring_number_);
+  if (!has_state) {
+    pickups_awaiting_state_.push_back(call);
+    return;
+  }
   const LONG request = lineDial(call, "", 0);
   if (request < 0) {
     RaiseLineState(lsError, kResultTimeOut);

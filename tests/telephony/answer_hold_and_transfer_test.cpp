@@ -196,6 +196,21 @@ TEST_F(CallFeaturesTest, PickUpWithoutOfferedCallGoesOffHookWithoutReportingDial
   ASSERT_TRUE(WaitUntil([&] { return HasEvent(Line(lsError, 113)); }));
 }
 
+// The make-call's reply may come before the call's first state, and the
+// service refuses to dial a call that has none: the pick-up's dial waits for
+// the dial tone instead of failing.
+TEST_F(CallFeaturesTest, PickUpWhoseDialToneComesAfterTheReplyStillGoesOffHook) {
+  ASSERT_EQ(phone_->LineActive(0, true), 0);
+  labs_[0]->SetDialToneDelay(150);
+  ASSERT_EQ(phone_->PickUp(0), 0);
+  const int call = WaitForCallState(csDialTone);
+  ASSERT_NE(call, 0);
+  ASSERT_TRUE(WaitUntil([&] { return LogHas("Dial ") && phone_->PendingRequestCount() == 0; }));
+  EXPECT_FALSE(HasEvent(Line(lsError, 113)));
+  EXPECT_EQ(CountOf(csDialing), 0);
+  EXPECT_EQ(phone_->NumberOfActiveCalls(), 1);
+}
+
 TEST_F(CallFeaturesTest, HoldAndUnholdReportOnHoldThenUnholdAndTheCallStaysConnected) {
   const int call = ConnectedCall();
   ASSERT_NE(call, 0);
