@@ -35,12 +35,7 @@ std::vector<storage::TFieldDescriptor> Fields(std::initializer_list<storage::TFi
 }
 
 storage::TIndexDescriptor Index(const char* name, std::uint16_t field, bool unique) {
-  storage::TIndexDescriptor index;
-  index.SetName(name);
-  index.SetUnique(unique);
-  index.SetKeyFieldCount(1);
-  index.SetKeyFieldNumber(0, field);
-  return index;
+  return storage::SingleFieldIndex(name, field, unique);
 }
 
 std::vector<char> Bytes(const std::string& path) {

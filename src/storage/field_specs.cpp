@@ -27,4 +27,13 @@ std::vector<TFieldDescriptor> DescribeLaidOutFields(std::span<const TFieldSpec> 
   return descriptors;
 }
 
+TIndexDescriptor SingleFieldIndex(const char* name, std::uint16_t field, bool unique) {
+  TIndexDescriptor index;
+  index.SetName(name);
+  index.SetUnique(unique);
+  index.SetKeyFieldCount(1);
+  index.SetKeyFieldNumber(0, field);
+  return index;
+}
+
 }  // namespace telvora::storage

@@ -1,7 +1,8 @@
 #pragma once
 // TFieldSpec: a field as a table definition names it (name, type, subtype,
-// declared size, decimals), and the descriptors a list of them makes. Built-in
-// tables, test tables and fuzz seeds are written as such lists.
+// declared size, decimals), and the descriptors a list of them makes; and the
+// one-field index most such tables have. Test tables and fuzz seeds are
+// written this way.
 //
 // The descriptors are numbered from 1 in list order; their stored lengths
 // and offsets are left to whoever lays the record out (AssignRecordLayout,
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "storage/field_descriptor.h"
+#include "storage/index_descriptor.h"
 
 namespace telvora::storage {
 
@@ -29,5 +31,9 @@ std::vector<TFieldDescriptor> DescribeFields(std::span<const TFieldSpec> specs);
 // in list order, for code that reads and writes record images without a
 // table behind them.
 std::vector<TFieldDescriptor> DescribeLaidOutFields(std::span<const TFieldSpec> specs);
+
+// A secondary index on one field, case-sensitive and without key
+// compression unless the caller changes it.
+TIndexDescriptor SingleFieldIndex(const char* name, std::uint16_t field, bool unique);
 
 }  // namespace telvora::storage

@@ -23,6 +23,7 @@
 #include "engine/data_session.h"
 #include "engine/table_creation_checks.h"
 #include "engine/value_text_conversion.h"
+#include "storage/field_specs.h"
 #include "storage/field_types.h"
 #include "storage/record_image.h"
 #include "storage/sample_tables.h"
@@ -40,12 +41,7 @@ struct Contact {
 };
 
 inline storage::TIndexDescriptor ContactsIndex(const char* name, std::uint16_t field, bool unique) {
-  storage::TIndexDescriptor index;
-  index.SetName(name);
-  index.SetUnique(unique);
-  index.SetKeyFieldCount(1);
-  index.SetKeyFieldNumber(0, field);
-  return index;
+  return storage::SingleFieldIndex(name, field, unique);
 }
 
 inline engine::TTableDescription ContactsDescription() {

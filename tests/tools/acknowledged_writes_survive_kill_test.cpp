@@ -24,6 +24,7 @@
 #include "engine/data_directory.h"
 #include "engine/data_session.h"
 #include "engine/table_creation_checks.h"
+#include "storage/field_specs.h"
 #include "storage/engine_error.h"
 #include "storage/field_types.h"
 #include "storage/record_image.h"
@@ -66,12 +67,7 @@ using Rows = std::map<std::int32_t, Row>;
 std::string NameFor(std::int32_t value) { return "N" + std::to_string(value % 37); }
 
 storage::TIndexDescriptor Index(const char* name, std::uint16_t field, bool unique) {
-  storage::TIndexDescriptor index;
-  index.SetName(name);
-  index.SetUnique(unique);
-  index.SetKeyFieldCount(1);
-  index.SetKeyFieldNumber(0, field);
-  return index;
+  return storage::SingleFieldIndex(name, field, unique);
 }
 
 // Id (primary key), Name (non-unique index ByName), Value.
